@@ -1,0 +1,132 @@
+// The compiler offers no structured-exception blocks, so guards are built from
+// a vectored handler and a per-thread chain of jump buffers. The handler never
+// jumps itself: it points the faulting thread at a small recovery routine and
+// lets the system resume it, so the exception dispatch ends cleanly first.
+//
+// Only faults whose instruction lies in this program's own image are taken.
+// Faults inside system code are left to the system's own handlers, and so a
+// jump never crosses a system callback (window procedures are guarded at their
+// own entry, so the innermost guard always sits on the same side).
+#include "fault_guard.h"
+
+namespace {
+
+struct GuardFrame {
+    void* jump[5];  // __builtin_setjmp buffer
+    GuardFrame* outer;
+};
+
+volatile LONG g_guard_state;  // 0 not installed, 1 installing, 2 ready
+DWORD g_guard_tls = TLS_OUT_OF_INDEXES;
+ULONG_PTR g_image_start, g_image_end;
+
+bool is_hardware_fault(DWORD code) {
+    switch (code) {
+    case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
+    case EXCEPTION_DATATYPE_MISALIGNMENT:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case EXCEPTION_ILLEGAL_INSTRUCTION:
+    case EXCEPTION_IN_PAGE_ERROR:
+    case EXCEPTION_INT_DIVIDE_BY_ZERO:
+    case EXCEPTION_INT_OVERFLOW:
+    case EXCEPTION_PRIV_INSTRUCTION:
+        return true;
+    default:
+        return false;  // stack overflow included: no stack is left to recover on
+    }
+}
+
+__attribute__((noinline, noreturn)) void guard_recover() {
+    GuardFrame* frame = static_cast<GuardFrame*>(TlsGetValue(g_guard_tls));
+    __builtin_longjmp(frame->jump, 1);
+}
+
+LONG CALLBACK guard_vectored_handler(EXCEPTION_POINTERS* info) {
+    if (!is_hardware_fault(info->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+    ULONG_PTR at = reinterpret_cast<ULONG_PTR>(info->ExceptionRecord->ExceptionAddress);
+    if (at < g_image_start || at >= g_image_end) return EXCEPTION_CONTINUE_SEARCH;
+    if (!TlsGetValue(g_guard_tls)) return EXCEPTION_CONTINUE_SEARCH;
+    CONTEXT* c = info->ContextRecord;
+    // Resume in guard_recover on the faulting stack, aligned as after a call.
+#if defined(_WIN64)
+    c->Rsp = ((c->Rsp - 512) & ~static_cast<DWORD64>(15)) - 8;
+    c->Rip = reinterpret_cast<DWORD64>(&guard_recover);
+#else
+    c->Esp = ((c->Esp - 512) & ~static_cast<DWORD>(15)) - 4;
+    c->Eip = reinterpret_cast<DWORD>(&guard_recover);
+#endif
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+// Whatever escapes every guard ends the process quietly with exit code 0.
+LONG WINAPI guard_last_chance(EXCEPTION_POINTERS*) {
+    ExitProcess(0);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+void find_own_image() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&find_own_image), &module);
+    const BYTE* base = reinterpret_cast<const BYTE*>(module);
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    g_image_start = reinterpret_cast<ULONG_PTR>(base);
+    g_image_end = g_image_start + nt->OptionalHeader.SizeOfImage;
+}
+
+struct CallArgs {
+    WNDPROC body;
+    HWND window;
+    UINT message;
+    WPARAM wparam;
+    LPARAM lparam;
+    LRESULT result;
+};
+
+void call_body(void* context) {
+    CallArgs* a = static_cast<CallArgs*>(context);
+    a->result = a->body(a->window, a->message, a->wparam, a->lparam);
+}
+
+}  // namespace
+
+void app_guard_install() {
+    if (g_guard_state == 2) return;
+    if (InterlockedCompareExchange(&g_guard_state, 1, 0) == 0) {
+        find_own_image();
+        g_guard_tls = TlsAlloc();
+        AddVectoredExceptionHandler(1, guard_vectored_handler);
+        SetUnhandledExceptionFilter(guard_last_chance);
+        InterlockedExchange(&g_guard_state, 2);
+    }
+    while (g_guard_state != 2) Sleep(0);
+}
+
+__attribute__((noinline)) int app_run_guarded(app_guarded_proc proc, void* context) {
+    app_guard_install();
+    GuardFrame frame;
+    frame.outer = static_cast<GuardFrame*>(TlsGetValue(g_guard_tls));
+    if (__builtin_setjmp(frame.jump)) {
+        TlsSetValue(g_guard_tls, frame.outer);
+        return 0;
+    }
+    TlsSetValue(g_guard_tls, &frame);
+    proc(context);
+    TlsSetValue(g_guard_tls, frame.outer);
+    return 1;
+}
+
+LRESULT app_call_guarded(WNDPROC body, HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                         LRESULT on_fault) {
+    CallArgs a = {body, window, message, wparam, lparam, on_fault};
+    if (!app_run_guarded(call_body, &a)) return on_fault;
+    return a.result;
+}

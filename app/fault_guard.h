@@ -1,0 +1,17 @@
+// Fault guards: run a procedure so that a hardware fault inside it (a bad
+// pointer, a division by zero) abandons the procedure instead of the process.
+#pragma once
+#include <windows.h>
+
+typedef void (*app_guarded_proc)(void* context);
+
+// Installs the process-wide handlers once; every guard calls it itself.
+void app_guard_install();
+
+// Runs proc(context). Returns 1 when it ran to its end, 0 when a fault in
+// this program's code cut it short. Guards nest; the innermost one catches.
+int app_run_guarded(app_guarded_proc proc, void* context);
+
+// A window or dialog procedure run under a guard; a fault yields on_fault.
+LRESULT app_call_guarded(WNDPROC body, HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                         LRESULT on_fault);

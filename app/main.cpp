@@ -1,0 +1,59 @@
+// Process entry: start-up and shut-down order.
+#include "../gfx/gfx.h"
+#include "../media/media.h"
+#include "../playlist/playlist.h"
+#include "../ui/ui.h"
+#include "app.h"
+#include "fault_guard.h"
+
+namespace {
+
+struct StartArgs {
+    HINSTANCE instance;
+    const char* command_line;
+    int show_command;
+};
+
+void run_program(void* context) {
+    StartArgs* a = static_cast<StartArgs*>(context);
+    char path[APP_PATH_SIZE] = {};
+    bool file_given = false;
+
+    g_instance = a->instance;
+    gfx_startup(0);
+    media_init();
+    plist_reset();
+    media_set_option(1, 1);
+
+    if (app_parse_command_line(a->command_line, path) == 1 && app_file_exists(path)) {
+        if (app_shared_handoff()->instance_count != 0) {
+            app_handoff_send(path);
+            return;
+        }
+        char entry[PLIST_PATH_SIZE];
+        lstrcpynA(entry, path, sizeof entry);
+        plist_add_path(entry);
+        plist_progress_hide();
+        file_given = true;
+    }
+
+    if (!ui_load_skin() || !ui_create_windows(0)) return;
+    media_set_window(g_viewer_window);
+    if (file_given) PostMessageA(g_viewer_window, WM_COMMAND, UI_CMD_PLAY, 0);
+    ShowWindow(g_viewer_window, a->show_command);
+    ShowWindow(g_player_window, a->show_command);
+    SendMessageA(g_bubble_window, UI_WM_BUBBLE_TEXT, 0, 0);
+    InterlockedIncrement(&app_shared_handoff()->instance_count);
+
+    app_message_loop();
+    media_stop();
+    gfx_shutdown(0);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_command) {
+    StartArgs args = {instance, command_line, show_command};
+    app_run_guarded(run_program, &args);
+    return 0;
+}

@@ -1,0 +1,39 @@
+// The media engine's face towards the user-interface thread.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+#define WM_MEDIA_EVENT (WM_USER + 99)
+
+#define MEDIA_ERROR 0
+#define MEDIA_LOADING 1
+#define MEDIA_PLAYING 2
+#define MEDIA_PAUSED 3
+#define MEDIA_STOPPING 4
+#define MEDIA_STOPPED 5
+
+#define MEDIA_EVENT_OPENING 0
+#define MEDIA_EVENT_STARTED 1
+#define MEDIA_EVENT_END 2
+#define MEDIA_EVENT_STOPPED 3
+#define MEDIA_EVENT_OPEN_FAILED 8
+#define MEDIA_EVENT_FAILED 9
+
+int media_init();
+int media_set_window(HWND viewer);
+int media_set_path(const char* path);
+int media_get_path(char* out);
+int media_play();
+int media_pause();
+int media_seek(int64_t target);
+int media_stop();
+int media_snapshot();
+int media_get_state();
+int media_is_active();
+int64_t media_get_position();
+int64_t media_get_duration();
+int media_get_info(char* type_out, int* has_video_out);
+int media_get_error(char* out);
+int media_get_video_rect(RECT* out);
+int media_get_option(int index);
+int media_set_option(int index, int value);

@@ -1,0 +1,43 @@
+// The playlist: the store of paths, import of files and folders, and the
+// playlist window.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+#define PLAYLIST_CAPACITY 4096
+#define PLIST_PATH_SIZE 261   // one entry's slot
+#define PLIST_PATH_MAX 259    // longest path accepted: it must fit every 260-byte path buffer
+
+#define PLIST_SORT_BY_NAME 0
+#define PLIST_RANDOMIZE 1
+
+#define PLIST_WM_REFRESH (WM_APP + 1)
+#define PLIST_WM_REPAINT (WM_APP + 2)
+
+struct PlaylistEntry {
+    char path[PLIST_PATH_SIZE];
+};
+
+extern HWND g_playlist_window;
+
+// Store.
+int plist_reset();
+int plist_clear();
+int plist_append(const char* path);
+int plist_remove(int index);
+bool plist_get(char* out, int index);
+int plist_get_current(char* out);
+int plist_count();
+int plist_select(int step, bool relative);
+int plist_arrange(int mode);
+const char* plist_name_part(const char* path);
+bool plist_name_goes_after(const char* a, const char* b);
+void plist_shuffle(uint32_t seed);
+
+// Import.
+int plist_add_path(char* path);
+int plist_progress_show(const char* text);
+int plist_progress_hide();
+
+// Window.
+HWND plist_create_window(HWND owner);

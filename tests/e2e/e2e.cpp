@@ -1,0 +1,203 @@
+#include "e2e.h"
+
+#include <string.h>
+
+std::string e2e_program_path() {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path = self;
+    path = path.substr(0, path.find_last_of('\\'));  // the tests folder
+    path = path.substr(0, path.find_last_of('\\'));
+    return path + "\\tavlin.exe";
+}
+
+static void remove_tree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string child = dir + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) remove_tree(child);
+            else DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+std::string e2e_scratch_dir(const std::string& name) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string dir = std::string(temp) + "tavlin-e2e-" + name;
+    remove_tree(dir);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string e2e_make_file(const std::string& path, const std::string& content) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(h);
+    }
+    return path;
+}
+
+bool e2e_start(E2eProgram* program, const std::string& arguments) {
+    std::string exe = e2e_program_path();
+    std::string line = "\"" + exe + "\" " + arguments;
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    program->process = pi.hProcess;
+    program->pid = pi.dwProcessId;
+    return true;
+}
+
+bool e2e_wait_exit(E2eProgram* program, int timeout_ms, DWORD* exit_code) {
+    if (!program->process || WaitForSingleObject(program->process, timeout_ms) != WAIT_OBJECT_0) return false;
+    if (exit_code) GetExitCodeProcess(program->process, exit_code);
+    return true;
+}
+
+void e2e_stop(E2eProgram* program) {
+    if (!program->process) return;
+    if (WaitForSingleObject(program->process, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(program->process, 1);
+        WaitForSingleObject(program->process, 5000);
+    }
+    CloseHandle(program->process);
+    program->process = nullptr;
+}
+
+namespace {
+
+struct FindArgs {
+    DWORD pid;
+    const char* class_name;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK find_one(HWND window, LPARAM lparam) {
+    FindArgs* a = reinterpret_cast<FindArgs*>(lparam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid != a->pid) return TRUE;
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (a->class_name && strcmp(name, a->class_name) != 0) return TRUE;
+    if (a->title && e2e_text(window) != a->title) return TRUE;
+    a->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND e2e_find_window(DWORD pid, const char* class_name, const char* title) {
+    FindArgs a = {pid, class_name, title, nullptr};
+    EnumWindows(find_one, reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+HWND e2e_wait_window(DWORD pid, const char* class_name, const char* title, int timeout_ms) {
+    HWND found = nullptr;
+    e2e_wait_until([&] { return (found = e2e_find_window(pid, class_name, title)) != nullptr; }, timeout_ms);
+    return found;
+}
+
+bool e2e_has_any_window(DWORD pid) {
+    // Windows of the program's own classes only: the system may make hidden
+    // helper windows in any process.
+    for (const char* c : {"tavlin_viewer", "tavlin_player", "tavlin_bubble", "#32770"})
+        if (e2e_find_window(pid, c)) return true;
+    return false;
+}
+
+std::string e2e_text(HWND window) {
+    char text[1024] = "";
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
+                        nullptr);
+    return text;
+}
+
+std::string e2e_box_text(HWND box) { return e2e_text(GetDlgItem(box, 0xFFFF)); }
+
+void e2e_press(HWND dialog, int button_id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button_id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button_id)));
+}
+
+std::vector<std::string> e2e_list_items(HWND list_box) {
+    std::vector<std::string> items;
+    LRESULT count = SendMessageA(list_box, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; i++) {
+        // Read as UTF-16: across processes Wine hands back the wide form even to
+        // an ANSI request.
+        WCHAR wide[512] = L"";
+        char text[1024] = "";
+        if (SendMessageW(list_box, LB_GETTEXTLEN, i, 0) < 512)
+            SendMessageW(list_box, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        items.push_back(text);
+    }
+    return items;
+}
+
+std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height) {
+    RECT r;
+    GetClientRect(window, &r);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    int w = r.right, h = r.bottom;
+    std::vector<uint32_t> pixels(static_cast<size_t>(w > 0 ? w : 0) * (h > 0 ? h : 0));
+    *width = w;
+    *height = h;
+    if (pixels.empty()) return pixels;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    memcpy(pixels.data(), bits, pixels.size() * 4);
+    for (auto& p : pixels) p &= 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+bool e2e_save_bmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height) {
+    BITMAPFILEHEADER fh = {};
+    BITMAPINFOHEADER ih = {};
+    ih.biSize = sizeof ih;
+    ih.biWidth = width;
+    ih.biHeight = -height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 32;
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof fh + sizeof ih;
+    fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size() * 4);
+    std::string data(reinterpret_cast<char*>(&fh), sizeof fh);
+    data.append(reinterpret_cast<char*>(&ih), sizeof ih);
+    data.append(reinterpret_cast<const char*>(pixels.data()), pixels.size() * 4);
+    e2e_make_file(path, data);
+    return true;
+}

@@ -1,0 +1,48 @@
+// Helpers for end-to-end tests: start the real tavlin.exe, find its windows,
+// read what they show, answer its message boxes, and see how it ends.
+#pragma once
+#include <windows.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+struct E2eProgram {
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+};
+
+std::string e2e_program_path();  // the tavlin.exe beside the tests folder
+std::string e2e_scratch_dir(const std::string& name);  // a fresh folder under the temp folder
+std::string e2e_make_file(const std::string& path, const std::string& content = "x");
+
+bool e2e_start(E2eProgram* program, const std::string& arguments);
+bool e2e_wait_exit(E2eProgram* program, int timeout_ms, DWORD* exit_code);
+void e2e_stop(E2eProgram* program);  // ends it if still running, by its own handle
+
+// The first top-level window of pid with this class (and title, when given).
+HWND e2e_find_window(DWORD pid, const char* class_name, const char* title = nullptr);
+HWND e2e_wait_window(DWORD pid, const char* class_name, const char* title, int timeout_ms);
+bool e2e_has_any_window(DWORD pid);
+std::string e2e_text(HWND window);
+
+// Message boxes: the box's text, and pressing one of its buttons.
+std::string e2e_box_text(HWND box);
+void e2e_press(HWND dialog, int button_id);
+
+std::vector<std::string> e2e_list_items(HWND list_box);
+
+// The client area as it is on the screen, 0x00RRGGBB per pixel, top row first.
+std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height);
+bool e2e_save_bmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height);
+
+// Polls condition every 20 ms until it holds or timeout_ms has passed.
+template <class Condition>
+bool e2e_wait_until(Condition condition, int timeout_ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (static_cast<int>(GetTickCount() - start) > timeout_ms) return false;
+        Sleep(20);
+    }
+}

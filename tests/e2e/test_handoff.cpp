@@ -1,0 +1,75 @@
+#include <algorithm>
+
+#include "program_steps.h"
+
+TEST(Handoff, SecondLaunchGivesItsFileToTheRunningCopyAndLeaves) {
+    std::string dir = e2e_scratch_dir("handoff");
+    E2eProgram first;
+    HWND viewer = start_player(&first, "");
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000));
+    HWND list = open_playlist(&first, viewer);
+    ASSERT_TRUE(list);
+
+    std::string clip = e2e_make_file(dir + "\\handed over.wmv");
+    E2eProgram second;
+    ASSERT_TRUE(e2e_start(&second, "\"" + clip + "\""));
+    bool second_made_window = false;
+    DWORD code = 99;
+    ASSERT_TRUE(e2e_wait_until([&] {
+        second_made_window |= e2e_has_any_window(second.pid);
+        return e2e_wait_exit(&second, 0, &code);
+    }, 15000));
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(second_made_window);
+    e2e_stop(&second);
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_list_items(list) == std::vector<std::string>{"handed over.wmv"}; },
+                               5000));
+
+    // A launch without a file, or with one that does not exist, is a full copy.
+    E2eProgram third;
+    HWND third_viewer = start_player(&third, dir + "\\missing.avi");
+    EXPECT_TRUE(third_viewer);
+    e2e_stop(&third);
+    close_player(&first, viewer);
+    e2e_stop(&first);
+}
+
+TEST(Handoff, TwentyLaunchesAtOnceLoseNoFile) {
+    std::string dir = e2e_scratch_dir("handoff20");
+    E2eProgram first;
+    HWND viewer = start_player(&first, "");
+    ASSERT_TRUE(viewer);
+    HWND list = open_playlist(&first, viewer);
+    ASSERT_TRUE(list);
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000));
+
+    std::vector<std::string> expected;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 20; i++) {
+        // Names of different lengths, so a torn or mixed-up path would show.
+        std::string name = "clip " + std::to_string(i) + std::string(i, 'z') + ".avi";
+        paths.push_back(e2e_make_file(dir + "\\" + name));
+        expected.push_back(name);
+    }
+    DWORD start = GetTickCount();
+    std::vector<E2eProgram> senders(20);
+    for (int i = 0; i < 20; i++) ASSERT_TRUE(e2e_start(&senders[i], "\"" + paths[i] + "\""));
+    for (auto& s : senders) {
+        DWORD code = 99;
+        EXPECT_TRUE(e2e_wait_exit(&s, 30000, &code));
+        EXPECT_EQ(code, 0u);
+        e2e_stop(&s);
+    }
+    std::vector<std::string> got;
+    e2e_wait_until([&] { return (got = e2e_list_items(list)).size() >= 20; }, 10000);
+    DWORD elapsed = GetTickCount() - start;
+    std::sort(got.begin(), got.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(got, expected);
+    // The guarantee asked of the hand-off; the launches themselves are included.
+    EXPECT_LT(elapsed, 10000u);
+    printf("20 hand-offs delivered in %lu ms\n", static_cast<unsigned long>(elapsed));
+    close_player(&first, viewer);
+    e2e_stop(&first);
+}

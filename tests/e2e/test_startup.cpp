@@ -1,0 +1,82 @@
+#include <algorithm>
+
+#include "program_steps.h"
+
+TEST(Startup, ShowsTheViewerWithTheLogoAndExitsOnlyWhenConfirmed) {
+    E2eProgram program;
+    HWND viewer = start_player(&program, "");
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(e2e_text(viewer), TITLE);
+    EXPECT_TRUE(e2e_wait_until([&] { return IsWindowVisible(viewer) != 0; }, 5000));
+    HWND player = e2e_find_window(program.pid, "tavlin_player");
+    EXPECT_TRUE(player && IsWindowVisible(player));
+    EXPECT_TRUE(e2e_find_window(program.pid, "tavlin_bubble"));
+
+    // "Show Player" hides the strip, which is centred over the viewer.
+    PostMessageA(viewer, WM_COMMAND, 40008, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 5000));
+
+    // The idle viewer shows the logo centred on black, never enlarged, with at
+    // least 15 pixels of the limiting side left free.
+    RECT client;
+    GetClientRect(viewer, &client);
+    int w = client.right, h = client.bottom;
+    ASSERT_GT(w, 40);
+    bool width_limits = 240.0 / (h + 1) < 320.0 / (w + 1);
+    int dw = width_limits ? std::min(w - 15, 320) : static_cast<int>(std::min(h - 15, 240) * 320.0 / 240);
+    int dh = width_limits ? static_cast<int>(dw * 240.0 / 320) : std::min(h - 15, 240);
+    int x = (w - dw + 1) / 2, y = (h - dh + 1) / 2;
+    std::vector<uint32_t> shot;
+    auto at = [&](int px, int py) { return shot[py * w + px]; };
+    auto logo_drawn = [&] {
+        int sw, sh;
+        shot = e2e_capture_client(viewer, &sw, &sh);
+        return sw == w && sh == h && at(x - 2, h / 2) == 0 && at(x + 4, y + 4) != 0;
+    };
+    EXPECT_TRUE(e2e_wait_until(logo_drawn, 5000));
+    e2e_save_bmp("idle-viewer.bmp", shot, w, h);
+    EXPECT_EQ(at(x - 2, h / 2), 0u) << "left of the logo is black";
+    EXPECT_EQ(at(x + dw + 1, h / 2), 0u) << "right of the logo is black";
+    EXPECT_EQ(at(w / 2, y - 2), 0u) << "above the logo is black";
+    EXPECT_EQ(at(w / 2, y + dh + 1), 0u) << "below the logo is black";
+    // The logo's background is dark blue: blue is its strongest channel.
+    uint32_t inside = at(x + 4, y + 4);
+    EXPECT_GT(inside & 0xFF, (inside >> 16) & 0xFF) << std::hex << inside;
+    // The emblem's white play triangle sits on the centre line, above the middle.
+    bool white = false;
+    for (int py = y; py < y + dh / 2 && !white; py++)
+        for (int px = x + dw / 2 - 5; px < x + dw / 2 + 5; px++) white |= (at(px, py) & 0xF0F0F0) == 0xF0F0F0;
+    EXPECT_TRUE(white);
+
+    // "No" keeps it running; "Yes" ends it with exit code 0.
+    PostMessageA(viewer, WM_CLOSE, 0, 0);
+    HWND box = wait_exit_box(&program);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(e2e_box_text(box), "Do you wish to exit Tavlin Media Player?");
+    e2e_press(box, IDNO);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindow(box); }, 5000));
+    EXPECT_FALSE(e2e_wait_exit(&program, 1000, nullptr));
+    EXPECT_TRUE(IsWindow(viewer));
+    close_player(&program, viewer);
+    e2e_stop(&program);
+}
+
+TEST(Startup, FileOnTheCommandLineBecomesThePlaylist) {
+    std::string dir = e2e_scratch_dir("startup");
+    std::string clip = e2e_make_file(dir + "\\first clip.avi");
+    E2eProgram program;
+    HWND viewer = start_player(&program, clip + " /unused-switch");
+    ASSERT_TRUE(viewer);
+    HWND list = open_playlist(&program, viewer);
+    EXPECT_EQ(e2e_list_items(list), std::vector<std::string>{"first clip.avi"});
+    close_player(&program, viewer);
+    e2e_stop(&program);
+
+    // A folder named on the command line is not a file: the list stays empty.
+    viewer = start_player(&program, "\"" + dir + "\"");
+    ASSERT_TRUE(viewer);
+    list = open_playlist(&program, viewer);
+    EXPECT_TRUE(e2e_list_items(list).empty());
+    close_player(&program, viewer);
+    e2e_stop(&program);
+}

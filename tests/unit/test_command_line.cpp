@@ -1,0 +1,136 @@
+// Command-line parsing against real files in a scratch folder.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <string>
+
+#include "../../app/app.h"
+
+namespace {
+
+class CommandLine : public ::testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        dir = std::string(temp) + "tavlin cmd " + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(dir.c_str(), nullptr);
+    }
+    void TearDown() override {
+        for (auto& f : made) DeleteFileA(f.c_str());
+        RemoveDirectoryA((dir + "\\a folder.d").c_str());
+        RemoveDirectoryA(dir.c_str());
+    }
+    std::string make(const std::string& name) {
+        std::string path = dir + "\\" + name;
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+        CloseHandle(h);
+        made.push_back(path);
+        return path;
+    }
+    std::string parse(const std::string& line) {
+        char out[APP_PATH_SIZE] = "sentinel";
+        EXPECT_EQ(app_parse_command_line(line.c_str(), out), 1) << line;
+        return out;
+    }
+    std::vector<std::string> made;
+};
+
+bool make_shortcut(const std::string& link_path, const std::string& target) {
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    bool ok = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                         reinterpret_cast<void**>(&link)));
+    if (ok) ok = SUCCEEDED(link->SetPath(target.c_str()));
+    if (ok) ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+    if (ok) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, MAX_PATH);
+        ok = SUCCEEDED(file->Save(wide, TRUE));
+        file->Release();
+    }
+    if (link) link->Release();
+    CoUninitialize();
+    return ok;
+}
+
+}  // namespace
+
+TEST_F(CommandLine, FindsPathsWithSpacesQuotesAndTrailingText) {
+    char out[APP_PATH_SIZE] = "sentinel";
+    EXPECT_EQ(app_parse_command_line(nullptr, out), 0);
+    EXPECT_EQ(app_parse_command_line("", out), 0);
+    EXPECT_STREQ(out, "sentinel");
+
+    std::string spaced = make("my clip.final.avi");
+    EXPECT_EQ(parse(spaced), spaced);                    // unquoted, spaces in folder and name
+    EXPECT_EQ(parse(spaced + " /fullscreen"), spaced);   // switches after the name
+    EXPECT_EQ(parse("\"" + spaced + "\""), spaced);
+
+    std::string no_dot = make("README");
+    EXPECT_EQ(parse("\"" + no_dot + "\""), no_dot);      // only the quote rule finds it
+    EXPECT_EQ(parse(no_dot), "");
+
+    // A dot after the name misleads the scan; quotes rescue it, nothing else does.
+    EXPECT_EQ(parse("\"" + spaced + "\" -volume 0.5"), spaced);
+    EXPECT_EQ(parse(spaced + " -volume 0.5"), "");
+
+    EXPECT_EQ(parse("abc"), "");
+    EXPECT_EQ(parse("C:\\no such folder\\none.mp3"), "");
+
+    std::string folder = dir + "\\a folder.d";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    EXPECT_EQ(parse(folder), "");
+    EXPECT_EQ(app_file_exists(folder.c_str()), 0);
+    EXPECT_EQ(app_file_exists(spaced.c_str()), 1);
+    EXPECT_EQ(app_file_exists(""), 0);
+
+    // A file held open without read sharing cannot be opened for reading.
+    HANDLE held = CreateFileA(spaced.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(app_file_exists(spaced.c_str()), 0);
+    CloseHandle(held);
+}
+
+TEST_F(CommandLine, OverlongCandidatesAreRefusedNotCut) {
+    // A real file whose path is the first 259 characters of a longer name: cutting
+    // the long name would silently open this other file.
+    std::string base = dir + "\\";
+    std::string name(259 - base.size() - 4, 'n');
+    std::string short_file = make(name + ".avi");
+    ASSERT_EQ(short_file.size(), 259u);
+    EXPECT_EQ(parse(short_file), short_file);
+
+    std::string longer = short_file + "x.avi";
+    EXPECT_EQ(parse(longer), "");
+    EXPECT_EQ(parse("\"" + longer + "\""), "");
+    std::string huge(100000, 'q');
+    EXPECT_EQ(parse("C:\\" + huge + ".mp3"), "");
+    EXPECT_EQ(parse("\"" + huge + "\""), "");
+}
+
+TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
+    std::string target = make("target clip.wmv");
+    std::string link = dir + "\\clip.lnk";
+    ASSERT_TRUE(make_shortcut(link, target));
+    made.push_back(link);
+    std::string resolved = parse(link);
+    EXPECT_EQ(lstrcmpiA(resolved.c_str(), target.c_str()), 0) << resolved;
+
+    std::string upper = dir + "\\CLIP2.LNK";
+    ASSERT_TRUE(make_shortcut(upper, target));
+    made.push_back(upper);
+    EXPECT_EQ(lstrcmpiA(parse(upper).c_str(), upper.c_str()), 0);
+
+    // Not a shortcut at all: the path stays as it was.
+    std::string fake = make("broken.lnk");
+    EXPECT_EQ(parse(fake), fake);
+    char buffer[APP_PATH_SIZE];
+    lstrcpyA(buffer, fake.c_str());
+    EXPECT_EQ(app_resolve_shortcut(buffer, buffer), 0);
+    EXPECT_EQ(fake, buffer);
+}

@@ -1,0 +1,62 @@
+// A fault inside a dispatched message must leave the message loop running.
+#include <gtest/gtest.h>
+
+#include "../../app/app.h"
+#include "../../app/fault_guard.h"
+
+namespace {
+
+volatile int* g_null_pointer;
+int g_messages_after_fault;
+
+LRESULT CALLBACK faulting_body(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_APP) *g_null_pointer = 1;
+    if (message == WM_APP + 1) g_messages_after_fault++;
+    if (message == WM_APP + 2) {
+        volatile int zero = 0;
+        g_messages_after_fault += 10 / zero;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+// As the program's own windows do: the procedure body runs under its own guard.
+LRESULT CALLBACK guarded_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return app_call_guarded(faulting_body, window, message, wparam, lparam, 77);
+}
+
+void write_through_null(void*) { *g_null_pointer = 2; }
+void nested(void* result) {
+    *static_cast<int*>(result) = app_run_guarded(write_through_null, nullptr);
+}
+
+}  // namespace
+
+TEST(FaultGuard, FaultsEndOnlyTheGuardedCall) {
+    int inner = -1;
+    EXPECT_EQ(app_run_guarded(nested, &inner), 1);  // the inner guard caught it
+    EXPECT_EQ(inner, 0);
+    for (int i = 0; i < 1000; i++) ASSERT_EQ(app_run_guarded(write_through_null, nullptr), 0);
+
+    WNDCLASSA c = {};
+    c.lpfnWndProc = guarded_proc;
+    c.hInstance = GetModuleHandleA(nullptr);
+    c.lpszClassName = "fault_guard_test";
+    ASSERT_TRUE(RegisterClassA(&c));
+    HWND window = CreateWindowA("fault_guard_test", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, c.hInstance, nullptr);
+    ASSERT_TRUE(window);
+
+    EXPECT_EQ(SendMessageA(window, WM_APP, 0, 0), 77);
+    PostMessageA(window, WM_APP, 0, 0);
+    PostMessageA(window, WM_APP + 2, 0, 0);
+    PostMessageA(window, WM_APP + 1, 0, 0);
+    PostMessageA(window, WM_QUIT, 0, 0);
+    MSG msg;
+    int dispatched = 0;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        app_dispatch_message(&msg);
+        dispatched++;
+    }
+    EXPECT_EQ(dispatched, 3);
+    EXPECT_EQ(g_messages_after_fault, 1);
+    DestroyWindow(window);
+}

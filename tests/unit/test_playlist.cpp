@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include <string>
+#include <vector>
+
+#include "../../playlist/playlist.h"
+
+namespace {
+
+void fill(const std::vector<std::string>& paths) {
+    plist_clear();
+    for (auto& p : paths) plist_append(p.c_str());
+}
+
+std::vector<std::string> entries() {
+    std::vector<std::string> out;
+    char path[PLIST_PATH_SIZE];
+    for (int i = 0; plist_get(path, i); i++) out.push_back(path);
+    return out;
+}
+
+}  // namespace
+
+TEST(PlaylistStore, AppendMakesFirstEntryCurrentAndRefusesWhatDoesNotFit) {
+    plist_reset();
+    char out[PLIST_PATH_SIZE] = "untouched";
+    EXPECT_EQ(plist_get_current(out), -1);
+    EXPECT_STREQ(out, "");
+    EXPECT_EQ(plist_select(1, true), 0);
+    EXPECT_EQ(plist_get_current(nullptr), -1);
+
+    EXPECT_EQ(plist_append("C:\\a.mp3"), 1);
+    EXPECT_EQ(plist_get_current(out), 0);
+    EXPECT_STREQ(out, "C:\\a.mp3");
+
+    std::string longest(PLIST_PATH_MAX, 'x'), too_long(PLIST_PATH_MAX + 1, 'y');
+    EXPECT_EQ(plist_append(longest.c_str()), 1);
+    EXPECT_EQ(plist_append(too_long.c_str()), 0);
+    EXPECT_EQ(plist_count(), 2);
+    EXPECT_TRUE(plist_get(out, 1));
+    EXPECT_EQ(longest, out);
+    strcpy(out, "kept");
+    EXPECT_FALSE(plist_get(out, 2));
+    EXPECT_FALSE(plist_get(out, -1));
+    EXPECT_STREQ(out, "kept");
+
+    plist_clear();
+    plist_append("only");
+    EXPECT_EQ(plist_get_current(nullptr), 0);
+}
+
+TEST(PlaylistStore, FullListRefusesTheNextPathAndKeepsTheFirst4096) {
+    plist_clear();
+    char path[32];
+    for (int i = 0; i < PLAYLIST_CAPACITY; i++) {
+        snprintf(path, sizeof path, "f%04d", i);
+        ASSERT_EQ(plist_append(path), 1);
+    }
+    EXPECT_EQ(plist_append("one too many"), 0);
+    EXPECT_EQ(plist_count(), PLAYLIST_CAPACITY);
+    char out[PLIST_PATH_SIZE];
+    ASSERT_TRUE(plist_get(out, PLAYLIST_CAPACITY - 1));
+    EXPECT_STREQ(out, "f4095");
+    EXPECT_FALSE(plist_get(out, PLAYLIST_CAPACITY));
+    plist_clear();
+}
+
+TEST(PlaylistStore, SelectWrapsBothWaysAndTakesTheModulo) {
+    fill({"a", "b", "c"});
+    EXPECT_EQ(plist_select(2, false), 2);
+    EXPECT_EQ(plist_select(1, true), 0);    // last to first
+    EXPECT_EQ(plist_select(-1, true), 2);   // first to last
+    EXPECT_EQ(plist_select(5, false), 2);   // (5 + 30) % 3
+    EXPECT_EQ(plist_select(-30, false), 0);
+    EXPECT_EQ(plist_select(-31, true), 2);  // still inside the list
+    // Steps far outside the list still land inside it.
+    int r = plist_select(0x7FFFFFFF, true);
+    EXPECT_TRUE(r >= 0 && r < 3);
+    r = plist_select(-0x7FFFFFFF - 1, false);
+    EXPECT_TRUE(r >= 0 && r < 3);
+}
+
+TEST(PlaylistStore, RemoveKeepsTheCurrentIndexInsideTheList) {
+    struct Case {
+        int remove;
+        int expect_current;
+        const char* expect_current_path;
+    } cases[] = {{3, 0, "p0"}, {1, 2, "p3"}, {4, 3, "p3"}, {0, 2, "p3"}};
+    for (const Case& c : cases) {
+        fill({"p0", "p1", "p2", "p3", "p4"});
+        plist_select(3, false);
+        plist_remove(c.remove);
+        char out[PLIST_PATH_SIZE];
+        EXPECT_EQ(plist_get_current(out), c.expect_current) << "removing " << c.remove;
+        EXPECT_STREQ(out, c.expect_current_path) << "removing " << c.remove;
+        EXPECT_EQ(plist_count(), 4);
+    }
+    fill({"p0", "p1", "p2"});
+    plist_select(2, false);
+    plist_remove(2);  // the current entry: the first becomes current, not a neighbour
+    EXPECT_EQ(plist_get_current(nullptr), 0);
+    plist_remove(7);  // no such entry
+    plist_remove(-1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"p0", "p1"}));
+
+    fill({"alone"});
+    plist_remove(0);
+    EXPECT_EQ(plist_count(), 0);
+    EXPECT_EQ(plist_get_current(nullptr), -1);
+}
+
+TEST(PlaylistStore, SortComparesTenCharactersOfTheNamePartAsSignedBytes) {
+    fill({"C:\\y\\b.mp3", "D:\\x\\a.mp3", "alpha.mp3", "/music/Beta.mp3", "Track 01 - Outro.mp3",
+          "Track 01 - Intro.mp3", "Song 2", "Song", "\xE9t\xE9.mp3"});
+    plist_select(4, false);
+    EXPECT_EQ(plist_arrange(PLIST_SORT_BY_NAME), 4);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"\xE9t\xE9.mp3", "/music/Beta.mp3", "Song 2", "Song",
+                                                   "Track 01 - Outro.mp3", "Track 01 - Intro.mp3",
+                                                   "D:\\x\\a.mp3", "alpha.mp3", "C:\\y\\b.mp3"}));
+    EXPECT_EQ(plist_get_current(nullptr), 4);
+    EXPECT_FALSE(plist_name_goes_after("", "a"));
+    EXPECT_FALSE(plist_name_goes_after("b", ""));
+    EXPECT_EQ(plist_arrange(7), 4);  // unknown mode: nothing happens
+    EXPECT_STREQ(plist_name_part("a/b\\c"), "c");
+    EXPECT_STREQ(plist_name_part("a\\b/c"), "b/c");
+    EXPECT_STREQ(plist_name_part("plain"), "plain");
+}
+
+TEST(PlaylistStore, ShuffleFollowsTheGeneratorAndKeepsEveryEntry) {
+    // Seed 1 draws 41, 18467, 6334, 26500: swaps with 1, 2, 4, 0 in a list of five.
+    fill({"a", "b", "c", "d", "e"});
+    plist_select(2, false);
+    plist_shuffle(1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"d", "c", "e", "b", "a"}));
+    EXPECT_EQ(plist_get_current(nullptr), 2);
+
+    fill({"only"});
+    plist_arrange(PLIST_RANDOMIZE);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"only"}));
+
+    std::vector<std::string> many;
+    for (int i = 0; i < 200; i++) many.push_back(std::to_string(i));
+    fill(many);
+    plist_arrange(PLIST_RANDOMIZE);
+    std::vector<std::string> after = entries();
+    EXPECT_NE(after, many);
+    std::sort(after.begin(), after.end());
+    std::sort(many.begin(), many.end());
+    EXPECT_EQ(after, many);
+}

@@ -1,0 +1,118 @@
+# Shared by tools/run and tools/test: packages, the build, and a private
+# display, audio device and Wine server. Sourced, not run.
+set -euo pipefail
+
+TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export DEBIAN_FRONTEND=noninteractive
+
+say() { echo "[tavlin] $*"; }
+
+need_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    say "installing ${missing[*]}"
+    if [ -z "${APT_UPDATED:-}" ]; then apt-get update -qq; APT_UPDATED=1; fi
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+install_packages() {
+    need_packages g++ cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
+        binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
+        wine wine64 xvfb xdotool imagemagick pulseaudio pulseaudio-utils ffmpeg \
+        gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly \
+        gstreamer1.0-plugins-bad gstreamer1.0-libav
+    # 32-bit Wine for the release build; when it cannot be had, the x86_64
+    # build under 64-bit Wine stands in.
+    if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+        say "installing 32-bit Wine"
+        dpkg --add-architecture i386
+        APT_UPDATED=
+        need_packages wine32:i386 gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 \
+            gstreamer1.0-libav:i386 gstreamer1.0-plugins-ugly:i386 gstreamer1.0-plugins-bad:i386 \
+            || say "32-bit Wine could not be installed"
+    fi
+}
+
+build_all() {
+    for arch in i686 x86_64; do
+        cmake -S "$TOP" -B "$TOP/build/$arch" -DCMAKE_TOOLCHAIN_FILE="$TOP/cmake/toolchain-$arch.cmake" \
+            -DCMAKE_BUILD_TYPE=Release >/dev/null
+        cmake --build "$TOP/build/$arch" -j"$(nproc)" -- --no-print-directory >/dev/null
+        say "built build/$arch/tavlin.exe"
+    done
+}
+
+# The build the tests and the demo run: i686 under 32-bit Wine when it works.
+# The 32-bit loader is tried for real: on some machines it installs but the
+# kernel cannot run 32-bit programs.
+choose_arch() {
+    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        ARCH=i686
+        WINE=wine
+    else
+        ARCH=x86_64
+        WINE=/usr/lib/wine/wine64
+        [ -x "$WINE" ] || WINE=wine64
+        export WINELOADER=$WINE
+        say "32-bit Wine cannot run here: testing the x86_64 build under 64-bit Wine"
+    fi
+}
+
+PIDS_TO_STOP=()
+
+stop_environment() {
+    set +e
+    if [ -n "${WINESERVER_PID:-}" ]; then
+        kill "$WINESERVER_PID" 2>/dev/null
+        wait "$WINESERVER_PID" 2>/dev/null
+    fi
+    for pid in "${PIDS_TO_STOP[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${PIDS_TO_STOP[@]}"; do
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    done
+}
+
+start_display() {
+    local n
+    for n in $(seq 91 199); do
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+    done
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    PIDS_TO_STOP+=($!)
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    say "private display $DISPLAY"
+}
+
+start_audio() {
+    export XDG_RUNTIME_DIR="$RUN_DIR/xdg"
+    mkdir -p "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    pulseaudio -D --exit-idle-time=-1 --system=false -n --load="module-null-sink sink_name=nullsink" \
+        --load=module-native-protocol-unix >/dev/null 2>&1 || say "no audio device"
+    for _ in $(seq 50); do [ -s "$XDG_RUNTIME_DIR/pulse/pid" ] && break; sleep 0.1; done
+    [ -s "$XDG_RUNTIME_DIR/pulse/pid" ] && PIDS_TO_STOP+=("$(cat "$XDG_RUNTIME_DIR/pulse/pid")")
+}
+
+start_wine() {
+    export WINEPREFIX="$RUN_DIR/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    wineserver -f -p >/dev/null 2>&1 &
+    WINESERVER_PID=$!
+    if [ ! -e "$WINEPREFIX/system.reg" ]; then
+        say "making a Wine prefix"
+        "$WINE" wineboot -i >/dev/null 2>&1 || true
+    fi
+}
+
+# RUN_DIR: a folder of this run under the build folder.
+start_environment() {
+    RUN_DIR="$TOP/build/run"
+    mkdir -p "$RUN_DIR"
+    trap stop_environment EXIT
+    start_display
+    start_audio
+    start_wine
+}

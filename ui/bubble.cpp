@@ -1,0 +1,24 @@
+// The tooltip bubble. For now it only keeps its calling contract: no text
+// hides it, and it forgets its handle when destroyed.
+#include "../app/fault_guard.h"
+#include "ui.h"
+
+namespace {
+
+LRESULT CALLBACK bubble_body(HWND bubble, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case UI_WM_BUBBLE_TEXT:
+        if (!lparam) ShowWindow(bubble, SW_HIDE);
+        return 0;
+    case WM_DESTROY:
+        g_bubble_window = nullptr;
+        return 0;
+    }
+    return DefWindowProcA(bubble, message, wparam, lparam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK ui_bubble_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return app_call_guarded(bubble_body, window, message, wparam, lparam, 0);
+}

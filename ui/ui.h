@@ -1,0 +1,38 @@
+// User interface: windows, skin and the services the dialogs share.
+#pragma once
+#include <windows.h>
+
+#include "../app/app.h"
+#include "../gfx/gfx.h"
+#include "../resources/resource.h"
+
+#define UI_TITLE APP_TITLE
+#define UI_VIEWER_CLASS "tavlin_viewer"
+#define UI_PLAYER_CLASS "tavlin_player"
+#define UI_BUBBLE_CLASS "tavlin_bubble"
+
+#define UI_WM_BUBBLE_TEXT (WM_APP + 1)
+#define UI_WM_BUBBLE_SHOW (WM_APP + 2)
+
+#define UI_CMD_PLAY CMD_PLAY
+#define UI_DIALOG_PLAYLIST IDD_PLAYLIST
+
+#define VIEWER_MODE_QUERY 0
+#define VIEWER_MODE_FULLSCREEN 1
+#define VIEWER_MODE_WINDOWED 2
+
+#define UI_VIEWER_TIMER 16
+
+extern HWND g_viewer_window, g_player_window, g_bubble_window, g_control_panel_window;
+extern Surface g_logo_surface, g_skin_surface, g_player_back_surface;
+
+int ui_load_skin();
+int ui_create_windows(int ignored);
+int ui_set_viewer_mode(HWND window, int mode);
+int ui_center_window(HWND window, HWND reference);
+int ui_set_client_size(HWND window, int client_width, int client_height);
+int ui_set_window_alpha(HWND window, int alpha);
+
+LRESULT CALLBACK ui_viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK ui_player_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+LRESULT CALLBACK ui_bubble_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -1,0 +1,246 @@
+// The viewer window: the video or the logo, the title clock, and the command
+// centre every transport action passes through.
+#include <windows.h>
+#include <shellapi.h>
+#include <stdio.h>
+
+#include "../app/fault_guard.h"
+#include "../media/media.h"
+#include "../playlist/playlist.h"
+#include "ui.h"
+
+namespace {
+
+bool g_menu_open;
+
+const int64_t STEP_100NS = 50000000;  // five seconds
+
+// Hands the playlist's current entry to the engine. With no current entry there
+// is nothing to open, and the engine keeps what it had.
+void play_current_entry(HWND viewer, bool stop_first) {
+    char path[PLIST_PATH_SIZE];
+    if (plist_get_current(path) < 0 || !path[0]) return;
+    if (stop_first) media_stop();
+    media_set_window(viewer);
+    media_set_path(path);
+    media_play();
+}
+
+void append_clock(char* out, size_t size, int64_t position) {
+    int seconds = static_cast<int>(position / 10000 / 1000);
+    size_t n = strlen(out);
+    snprintf(out + n, size - n, "%i:%02i:%02i", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+}
+
+void on_timer(HWND viewer) {
+    int64_t position = media_get_position();
+    if (position == 0) {
+        SetWindowTextA(viewer, UI_TITLE);
+        return;
+    }
+    char title[128] = UI_TITLE " | ";
+    append_clock(title, sizeof title, position);
+    strcat(title, " / ");
+    append_clock(title, sizeof title, media_get_duration());
+    SetWindowTextA(viewer, title);
+    InvalidateRect(g_player_window, nullptr, FALSE);
+    InvalidateRect(viewer, nullptr, TRUE);
+}
+
+void paint_logo(HWND viewer) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(viewer, &ps);
+    if (!media_is_active()) {
+        RECT client;
+        GetClientRect(viewer, &client);
+        int cw = client.right, ch = client.bottom;
+        int w = g_logo_surface.width, h = g_logo_surface.height;
+        HDC logo_dc = nullptr;
+        if (w > 0 && h > 0 && gfx_surface_get_dc(&g_logo_surface, &logo_dc, nullptr)) {
+            double aspect = static_cast<double>(w) / h;
+            int dw, dh;
+            if (static_cast<double>(h) / (ch + 1) < static_cast<double>(w) / (cw + 1)) {
+                dw = cw - 15 < w ? cw - 15 : w;
+                dh = static_cast<int>(dw / aspect);
+            } else {
+                dh = ch - 15 < h ? ch - 15 : h;
+                dw = static_cast<int>(dh * aspect);
+            }
+            int x = (cw - dw + 1) / 2, y = (ch - dh + 1) / 2;
+            SetStretchBltMode(dc, HALFTONE);
+            SetBrushOrgEx(dc, 0, 0, nullptr);
+            StretchBlt(dc, x, y, dw, dh, logo_dc, 0, 0, w, h, SRCCOPY);
+            SetStretchBltMode(dc, COLORONCOLOR);
+            gfx_surface_release_dc(&g_logo_surface, &logo_dc);
+            ExcludeClipRect(dc, x, y, x + dw, y + dh);
+        }
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
+    EndPaint(viewer, &ps);
+}
+
+void on_size(HWND viewer, WPARAM kind) {
+    if (kind == SIZE_MINIMIZED) {
+        ShowWindow(g_player_window, SW_HIDE);
+        InvalidateRect(viewer, nullptr, TRUE);
+        return;
+    }
+    if (kind == SIZE_MAXIMIZED) ui_set_viewer_mode(viewer, VIEWER_MODE_FULLSCREEN);
+    else ShowWindow(g_player_window, SW_SHOW);
+    if (IsIconic(viewer)) ShowWindow(viewer, SW_SHOWNORMAL);
+    if (IsIconic(g_player_window)) ShowWindow(g_player_window, SW_SHOWNORMAL);
+    InvalidateRect(viewer, nullptr, TRUE);
+}
+
+void on_drop(HWND viewer, HDROP drop) {
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    plist_reset();
+    for (UINT i = 0; i < count; i++) {
+        char path[PLIST_PATH_SIZE];
+        // A name that does not fit the buffer is skipped, never cut short.
+        if (DragQueryFileA(drop, i, nullptr, 0) > PLIST_PATH_MAX) continue;
+        if (DragQueryFileA(drop, i, path, APP_PATH_SIZE)) plist_add_path(path);
+    }
+    DragFinish(drop);
+    plist_select(0, false);
+    play_current_entry(viewer, true);
+    SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
+    plist_progress_hide();
+}
+
+void repaint_all(HWND viewer) {
+    InvalidateRect(viewer, nullptr, FALSE);
+    InvalidateRect(g_player_window, nullptr, FALSE);
+}
+
+void on_media_event(HWND viewer, WPARAM code) {
+    if (code == MEDIA_EVENT_END) PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
+    if (code == MEDIA_EVENT_OPEN_FAILED) {
+        char text[4096] = "";
+        if (media_get_error(nullptr) < static_cast<int>(sizeof text)) media_get_error(text);
+        MessageBoxA(viewer, text, "Media Engine Error", MB_OK);
+        if (MessageBoxA(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) == IDYES)
+            PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
+    }
+    if (code <= MEDIA_EVENT_STOPPED || code == MEDIA_EVENT_OPEN_FAILED || code == MEDIA_EVENT_FAILED)
+        repaint_all(viewer);
+}
+
+void on_command(HWND viewer, int id) {
+    switch (id) {
+    case CMD_VIEW_PLAYLIST:
+        g_playlist_window = plist_create_window(viewer);
+        break;
+    case CMD_PLAY: {
+        char path[APP_PATH_SIZE];
+        media_get_path(path);
+        if (app_file_exists(path)) media_play();
+        else play_current_entry(viewer, false);
+        SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
+        break;
+    }
+    case CMD_PAUSE: media_pause(); break;
+    case CMD_STOP: media_stop(); break;
+    case CMD_STEP_FORWARD: media_seek(media_get_position() + STEP_100NS); break;
+    case CMD_STEP_REVERSE: media_seek(media_get_position() - STEP_100NS); break;
+    case CMD_PREV_TRACK:
+    case CMD_NEXT_TRACK:
+        plist_select(id == CMD_NEXT_TRACK ? 1 : -1, true);
+        play_current_entry(viewer, true);
+        SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
+        break;
+    case CMD_SHOW_PLAYER:
+        ShowWindow(g_player_window, IsWindowVisible(g_player_window) ? SW_HIDE : SW_SHOW);
+        break;
+    case CMD_FULL_SCREEN:
+        ui_set_viewer_mode(viewer, ui_set_viewer_mode(viewer, VIEWER_MODE_QUERY) ? VIEWER_MODE_WINDOWED
+                                                                                 : VIEWER_MODE_FULLSCREEN);
+        break;
+    case CMD_USE_ASPECT: media_set_option(1, !media_get_option(1)); break;
+    case CMD_REMOVE_BORDERS: media_set_option(2, !media_get_option(2)); break;
+    case CMD_EXIT: SendMessageA(viewer, WM_CLOSE, 0, 0); break;
+    default: break;
+    }
+}
+
+void on_popup_menu(HWND viewer) {
+    HMENU menu = LoadMenuA(g_instance, MAKEINTRESOURCEA(IDM_VIEWER));
+    if (!menu) return;
+    POINT p;
+    GetCursorPos(&p);
+    g_menu_open = true;
+    int id = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, p.x, p.y, 0, viewer, nullptr);
+    g_menu_open = false;
+    DestroyMenu(menu);
+    SendMessageA(viewer, WM_COMMAND, id, 0);
+}
+
+void on_init_menu(HMENU menu, HWND viewer) {
+    auto check = [menu](UINT id, bool on) { CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); };
+    check(CMD_FULL_SCREEN, ui_set_viewer_mode(viewer, VIEWER_MODE_QUERY) != 0);
+    check(CMD_SHOW_PLAYER, IsWindowVisible(g_player_window) != 0);
+    check(CMD_USE_ASPECT, media_get_option(1) != 0);
+    check(CMD_REMOVE_BORDERS, media_get_option(2) != 0);
+}
+
+LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_CREATE:
+        SetTimer(viewer, UI_VIEWER_TIMER, 250, nullptr);
+        static const int cleared_keys[] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK,
+                                           VK_MEDIA_NEXT_TRACK, VK_LEFT, VK_RIGHT};
+        for (int key : cleared_keys) GetAsyncKeyState(key);
+        return 0;
+    case WM_TIMER:
+        if (wparam == UI_VIEWER_TIMER) on_timer(viewer);
+        return 0;
+    case WM_PAINT:
+        paint_logo(viewer);
+        return 0;
+    case WM_ERASEBKGND:
+        return 0;
+    case WM_SIZE:
+        on_size(viewer, wparam);
+        return 0;
+    case WM_MOVE:
+        InvalidateRect(viewer, nullptr, TRUE);
+        return 0;
+    case WM_COMMAND:
+        on_command(viewer, LOWORD(wparam));
+        return 0;
+    case WM_INITMENUPOPUP:
+        on_init_menu(reinterpret_cast<HMENU>(wparam), viewer);
+        return 0;
+    case WM_RBUTTONUP:
+        on_popup_menu(viewer);
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        SendMessageA(viewer, WM_COMMAND, CMD_FULL_SCREEN, 0);
+        return 0;
+    case WM_DROPFILES:
+        on_drop(viewer, reinterpret_cast<HDROP>(wparam));
+        return 0;
+    case WM_MEDIA_EVENT:
+        on_media_event(viewer, wparam);
+        return 0;
+    case WM_CLOSE:
+        if (MessageBoxA(viewer, "Do you wish to exit Tavlin Media Player?", "Exit Tavlin Media Player", MB_YESNO) ==
+            IDYES) {
+            DestroyWindow(g_player_window);
+            DestroyWindow(viewer);
+        }
+        return 0;
+    case WM_DESTROY:
+        media_stop();
+        KillTimer(viewer, UI_VIEWER_TIMER);
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(viewer, message, wparam, lparam);
+}
+
+}  // namespace
+
+LRESULT CALLBACK ui_viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return app_call_guarded(viewer_body, window, message, wparam, lparam, 0);
+}

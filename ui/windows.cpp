@@ -1,0 +1,168 @@
+// The window set: classes, creation, the skin surfaces, and window services.
+#include "ui.h"
+
+HWND g_viewer_window, g_player_window, g_bubble_window, g_control_panel_window;
+Surface g_logo_surface, g_skin_surface, g_player_back_surface;
+
+namespace {
+
+int g_saved_width = 512, g_saved_height = 288;
+
+void load_into(Surface* s, int id, int width, int height, UINT flags) {
+    HBITMAP b = static_cast<HBITMAP>(LoadImageA(g_instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, width, height, flags));
+    if (!b) return;
+    gfx_surface_load_bitmap(s, b);
+    DeleteObject(b);
+}
+
+void register_class(const char* name, UINT style, WNDPROC proc, bool icons, HBRUSH background) {
+    WNDCLASSEXA c = {};
+    c.cbSize = sizeof c;
+    c.style = style;
+    c.lpfnWndProc = proc;
+    c.hInstance = g_instance;
+    if (icons) {
+        c.hIcon = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_PROGRAM));
+        c.hIconSm = LoadIconA(g_instance, MAKEINTRESOURCEA(IDI_PROGRAM_SMALL));
+    }
+    c.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    c.hbrBackground = background;
+    c.lpszClassName = name;
+    RegisterClassExA(&c);
+}
+
+void screen_size(int* w, int* h) {
+    HDC desktop = GetDC(nullptr);
+    *w = GetDeviceCaps(desktop, HORZRES);
+    *h = GetDeviceCaps(desktop, VERTRES);
+    ReleaseDC(nullptr, desktop);
+}
+
+}  // namespace
+
+int ui_load_skin() {
+    load_into(&g_logo_surface, IDB_LOGO, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE);
+    load_into(&g_skin_surface, IDB_SKIN, 480, 200, LR_CREATEDIBSECTION);
+    gfx_surface_create(&g_player_back_surface, 480, 156, 0);
+    return 1;
+}
+
+int ui_create_windows(int) {
+    register_class(UI_VIEWER_CLASS, CS_OWNDC | CS_DBLCLKS, ui_viewer_proc, true, nullptr);
+    register_class(UI_PLAYER_CLASS, CS_OWNDC, ui_player_proc, true, GetSysColorBrush(COLOR_BTNFACE));
+    register_class(UI_BUBBLE_CLASS, CS_DROPSHADOW, ui_bubble_proc, false, nullptr);
+
+    g_viewer_window = CreateWindowExA(WS_EX_ACCEPTFILES, UI_VIEWER_CLASS, UI_TITLE,
+                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, -500, -500, 512, 288, nullptr,
+                                      nullptr, g_instance, nullptr);
+    ShowWindow(g_viewer_window, SW_HIDE);
+    g_player_window = CreateWindowExA(WS_EX_ACCEPTFILES, UI_PLAYER_CLASS, UI_TITLE, WS_POPUP | WS_CLIPCHILDREN,
+                                      -500, -500, 480, 156, g_viewer_window, nullptr, g_instance, nullptr);
+    ShowWindow(g_player_window, SW_HIDE);
+    g_bubble_window = CreateWindowExA(WS_EX_TOPMOST, UI_BUBBLE_CLASS, "", WS_POPUP, -500, -500, 32, 32,
+                                      g_viewer_window, nullptr, g_instance, nullptr);
+    ShowWindow(g_bubble_window, SW_HIDE);
+
+    ui_center_window(g_player_window, GetDesktopWindow());
+    ui_center_window(g_viewer_window, GetDesktopWindow());
+    SendMessageA(g_player_window, WM_SIZE, 0, 0);
+    SendMessageA(g_viewer_window, WM_SIZE, 0, 0);
+    ui_set_viewer_mode(g_viewer_window, VIEWER_MODE_WINDOWED);
+    ShowWindow(g_player_window, SW_SHOW);
+    ShowWindow(g_viewer_window, SW_SHOW);
+    UpdateWindow(g_player_window);
+    UpdateWindow(g_viewer_window);
+    return 1;
+}
+
+int ui_set_viewer_mode(HWND window, int mode) {
+    bool windowed = (GetWindowLongA(window, GWL_STYLE) & WS_CAPTION) == WS_CAPTION;
+    if (mode == VIEWER_MODE_QUERY) return windowed ? 0 : 1;
+    if (mode == VIEWER_MODE_FULLSCREEN) {
+        int sw, sh;
+        screen_size(&sw, &sh);
+        if (windowed) {
+            RECT r;
+            GetWindowRect(window, &r);
+            g_saved_width = r.right - r.left;
+            g_saved_height = r.bottom - r.top;
+            if (g_saved_width * 4 > sw * 3 || g_saved_height * 4 > sh * 3) {
+                g_saved_width = 512;
+                g_saved_height = 288;
+            }
+        }
+        SetWindowLongA(window, GWL_EXSTYLE, WS_EX_TOPMOST | WS_EX_ACCEPTFILES);
+        SetWindowLongA(window, GWL_STYLE, WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_MAXIMIZE);
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, sw, sh, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+        SetWindowRgn(window, nullptr, TRUE);
+        ShowWindow(window, SW_MAXIMIZE);
+        InvalidateRect(window, nullptr, TRUE);
+        return 1;
+    }
+    if (mode == VIEWER_MODE_WINDOWED) {
+        SetWindowLongA(window, GWL_EXSTYLE, WS_EX_ACCEPTFILES);
+        SetWindowLongA(window, GWL_STYLE, WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | WS_OVERLAPPEDWINDOW);
+        SetWindowPos(window, HWND_TOPMOST, 0, 0, g_saved_width, g_saved_height, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+        ui_center_window(window, GetDesktopWindow());
+        ShowWindow(window, SW_SHOWNORMAL);
+        InvalidateRect(window, nullptr, TRUE);
+    }
+    return 1;
+}
+
+int ui_center_window(HWND window, HWND reference) {
+    if (!IsWindow(window)) return 0;
+    HWND desktop = GetDesktopWindow();
+    if (!reference || IsIconic(reference)) reference = desktop;
+    RECT r, d;
+    GetWindowRect(reference, &r);
+    GetWindowRect(desktop, &d);
+    POINT c = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    if (!PtInRect(&d, c)) c = {(d.left + d.right) / 2, (d.top + d.bottom) / 2};
+    RECT w;
+    GetWindowRect(window, &w);
+    int width = w.right - w.left + 1, height = w.bottom - w.top + 1;
+    return SetWindowPos(window, nullptr, c.x - width / 2, c.y - height / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+}
+
+int ui_set_client_size(HWND window, int cw, int ch) {
+    RECT outer, client;
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &client);
+    int fw = (outer.right - outer.left) - client.right + 1;
+    int fh = (outer.bottom - outer.top) - client.bottom + 1;
+    if (fw > 12) fw = 4;
+    if (fh > 32) fh = 20;
+    const UINT keep = SWP_NOMOVE | SWP_NOZORDER;
+    SetWindowPos(window, nullptr, 0, 0, fw + cw, fh + ch, keep);
+    GetClientRect(window, &client);
+    if (client.right == cw && client.bottom == ch) return 1;
+    SetWindowPos(window, nullptr, 0, 0, fw + cw + (cw - client.right), fh + ch + (ch - client.bottom), keep);
+    return 1;
+}
+
+int ui_set_window_alpha(HWND window, int alpha) {
+    typedef BOOL(WINAPI * SetLayeredProc)(HWND, COLORREF, BYTE, DWORD);
+    static SetLayeredProc set_layered;
+    LONG ex = GetWindowLongA(window, GWL_EXSTYLE);
+    if (alpha > 255) {
+        if (ex & WS_EX_LAYERED) {
+            SetWindowLongA(window, GWL_EXSTYLE, ex & ~WS_EX_LAYERED);
+            InvalidateRect(window, nullptr, TRUE);
+        }
+        return 1;
+    }
+    if (!set_layered) {
+        HMODULE user = GetModuleHandleA("user32.dll");
+        set_layered = user ? reinterpret_cast<SetLayeredProc>(
+                                 reinterpret_cast<void*>(GetProcAddress(user, "SetLayeredWindowAttributes")))
+                           : nullptr;
+        if (!set_layered) return 0;
+    }
+    if (alpha < 0) alpha = 0;
+    if (!(ex & WS_EX_LAYERED)) {
+        SetWindowLongA(window, GWL_EXSTYLE, ex | WS_EX_LAYERED);
+        InvalidateRect(window, nullptr, TRUE);
+    }
+    return set_layered(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
+}
