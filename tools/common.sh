@@ -66,6 +66,9 @@ PIDS_TO_STOP=()
 stop_environment() {
     set +e
     if [ -n "${WINESERVER_PID:-}" ]; then
+        # Ends the programs of this prefix's server (its services too), then
+        # the server itself.
+        wineserver -k >/dev/null 2>&1
         kill "$WINESERVER_PID" 2>/dev/null
         wait "$WINESERVER_PID" 2>/dev/null
     fi
@@ -99,12 +102,17 @@ start_audio() {
 
 start_wine() {
     export WINEPREFIX="$RUN_DIR/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    wineserver -f -p >/dev/null 2>&1 &
+    mkdir -p "$WINEPREFIX"  # the server cannot start in a folder that is not there
+    wineserver -f -p >/dev/null 2>&1 </dev/null &
     WINESERVER_PID=$!
     if [ ! -e "$WINEPREFIX/system.reg" ]; then
         say "making a Wine prefix"
-        "$WINE" wineboot -i >/dev/null 2>&1 || true
+        "$WINE" wineboot -i >/dev/null 2>&1 </dev/null || true
     fi
+    # Wine's own services start with the first program and inherit its output.
+    # Started by a test they would hold ctest's pipe open until the timeout, so
+    # start them here, on /dev/null, to live as long as the server.
+    "$WINE" wineboot >/dev/null 2>&1 </dev/null || true
 }
 
 # RUN_DIR: a folder of this run under the build folder.
