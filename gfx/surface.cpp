@@ -3,11 +3,19 @@
 #include <math.h>
 #include <string.h>
 
+#include "../app/fault_guard.h"
 #include "gfx.h"
+
+uint32_t checker_table[256];
 
 namespace {
 
 LONG g_use_count;
+thread_local GfxThreadState t_state;
+
+// A platform that refuses both the row transfer and the halftone stretch is
+// given this many tries, 30 ms apart, before the load fails.
+const int LOAD_ATTEMPTS = 10;
 
 BITMAPINFOHEADER surface_header(const Surface* s) {
     BITMAPINFOHEADER h = {};
@@ -21,21 +29,74 @@ BITMAPINFOHEADER surface_header(const Surface* s) {
     return h;
 }
 
+void touch_first_pixel(void* context) {
+    volatile uint32_t* p = static_cast<volatile uint32_t*>(context);
+    *p = *p;
+}
+
+// Reads the first pixel and writes it back; false when that faults.
+bool pixels_touchable(uint32_t* p) {
+    return p && app_run_guarded(touch_first_pixel, p) == 1;
+}
+
+bool read_dib(Surface* s) {
+    DIBSECTION d;
+    if (GetObjectType(s->bitmap) != OBJ_BITMAP || GetObjectA(s->bitmap, sizeof d, &d) != sizeof d ||
+        !d.dsBm.bmBits)
+        return false;
+    s->width = d.dsBm.bmWidth;
+    s->height = d.dsBm.bmHeight < 0 ? -d.dsBm.bmHeight : d.dsBm.bmHeight;
+    s->stride = d.dsBm.bmWidthBytes / 4;
+    s->pixels = static_cast<uint32_t*>(d.dsBm.bmBits);
+    return true;
+}
+
+bool record_is_empty(const Surface* s) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(s);
+    for (size_t i = 0; i < sizeof *s; i++)
+        if (p[i]) return false;
+    return true;
+}
+
+// The platform draws the source into the surface when the row transfer fails.
+bool stretch_into(Surface* s, HBITMAP source, int width, int height) {
+    HDC dc = nullptr;
+    if (!gfx_surface_get_dc(s, &dc, nullptr)) return false;
+    HDC temp = CreateCompatibleDC(dc);
+    bool done = false;
+    if (temp) {
+        HGDIOBJ old = SelectObject(temp, source);
+        int mode = SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        done = StretchBlt(dc, 0, 0, s->width, s->height, temp, 0, 0, width, height, SRCCOPY) != 0;
+        SetStretchBltMode(dc, mode);
+        SelectObject(temp, old);
+        DeleteDC(temp);
+    }
+    gfx_surface_release_dc(s, &dc);
+    return done;
+}
+
 }  // namespace
 
+GfxThreadState* gfx_thread_state() { return &t_state; }
+
 int gfx_startup(int flags) {
-    g_use_count++;
+    InterlockedIncrement(&g_use_count);
+    t_state.last_status = 0;
     return flags | 1;
 }
 
 int gfx_shutdown(int flags) {
     if (flags == -1) g_use_count = 0;
-    else if (g_use_count > 0) g_use_count--;
+    else if (g_use_count > 0) InterlockedDecrement(&g_use_count);
+    t_state.last_status = 0;
     return flags | 1;
 }
 
 int gfx_surface_create(Surface* s, int width, int height, uint32_t flags) {
     if (!s || width <= 0 || height <= 0 || width >= 65536 || height >= 65536) return 0;
+    // The product of two 16-bit sides overflows 32 bits, so it is taken in double.
     const double budget = (flags & GFX_SURFACE_MAPPED) ? SURFACE_MAX_PIXELS_MAPPED : SURFACE_MAX_PIXELS;
     const double asked = static_cast<double>(width) * height;
     const bool adjusted = asked > budget;
@@ -60,9 +121,19 @@ int gfx_surface_create(Surface* s, int width, int height, uint32_t flags) {
         memset(s, 0, sizeof *s);
         return 0;
     }
+    HANDLE section = nullptr;
+    if (flags & GFX_SURFACE_MAPPED)
+        section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
+                                     static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4u, nullptr);
     BITMAPINFOHEADER header = surface_header(s);
     void* bits = nullptr;
-    s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, section, 0);
+    if (section) {
+        CloseHandle(section);
+        if (s->bitmap) s->flags |= 2;
+    }
+    if (!s->bitmap && section)
+        s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!s->bitmap) {
         DeleteDC(s->dc);
         memset(s, 0, sizeof *s);
@@ -94,12 +165,9 @@ int gfx_surface_refresh(Surface* s, int) {
 }
 
 uint32_t* gfx_surface_lock(Surface* s, uint32_t flags) {
-    DIBSECTION d;
-    if (!s || GetObjectA(s->bitmap, sizeof d, &d) != sizeof d || !d.dsBm.bmBits) return nullptr;
-    s->width = d.dsBm.bmWidth;
-    s->height = d.dsBm.bmHeight < 0 ? -d.dsBm.bmHeight : d.dsBm.bmHeight;
-    s->stride = d.dsBm.bmWidthBytes / 4;
-    s->pixels = static_cast<uint32_t*>(d.dsBm.bmBits);
+    if (!s) return nullptr;
+    bool cached = s->pixels && s->lock_count > 0 && pixels_touchable(s->pixels);
+    if (!cached && (!read_dib(s) || !pixels_touchable(s->pixels))) return nullptr;
     if (!(flags & GFX_LOCK_NOCOUNT)) s->lock_count++;
     return s->pixels;
 }
@@ -110,7 +178,7 @@ int gfx_surface_unlock(Surface* s, int) {
 }
 
 HDC gfx_surface_get_dc(Surface* s, HDC* out_dc, HBITMAP* out_bitmap) {
-    if (!s || !out_dc || !gfx_surface_lock(s, GFX_LOCK_NOCOUNT)) return nullptr;
+    if (!s || !out_dc || !read_dib(s)) return nullptr;
     SelectObject(s->dc, s->bitmap);
     *out_dc = s->dc;
     if (out_bitmap) *out_bitmap = s->bitmap;
@@ -123,24 +191,87 @@ int gfx_surface_release_dc(Surface*, HDC* dc) {
     return 1;
 }
 
+bool gfx_surface_validate(Surface* s) {
+    if (!s || record_is_empty(s)) return false;
+    DWORD dc_type = GetObjectType(s->dc);
+    bool dc_alive = dc_type == OBJ_DC || dc_type == OBJ_MEMDC;
+    bool bitmap_alive = GetObjectType(s->bitmap) == OBJ_BITMAP;
+    if (dc_alive && bitmap_alive) return true;
+    if (dc_alive) {
+        gfx_surface_release(s, 0);
+        return false;
+    }
+    if (!bitmap_alive) return false;
+    HBITMAP detached = s->bitmap;
+    s->bitmap = nullptr;
+    gfx_surface_release(s, 0);
+    bool rebuilt = gfx_surface_load_bitmap(s, detached) != 0;
+    DeleteObject(detached);
+    return rebuilt;
+}
+
 int gfx_surface_load_bitmap(Surface* s, HBITMAP source) {
     BITMAP b;
     GdiFlush();
-    if (!s || !GetObjectA(source, sizeof b, &b)) return 0;
-    int height = b.bmHeight < 0 ? -b.bmHeight : b.bmHeight;
-    if (!gfx_surface_create(s, b.bmWidth, height, 0)) return 0;
-    BITMAPINFOHEADER header = surface_header(s);
-    header.biSizeImage = s->alloc_width * s->alloc_height * 4u;
-    uint32_t* pixels = gfx_surface_lock(s, 0);
-    if (!pixels ||
-        !GetDIBits(s->dc, source, 0, s->alloc_height, pixels, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS)) {
-        gfx_surface_release(s, 0);
-        return 0;
+    if (!s || !source || !GetObjectA(source, sizeof b, &b)) return 0;
+    const int depth = b.bmPlanes * b.bmBitsPixel;
+    int width = b.bmWidth, height = b.bmHeight < 0 ? -b.bmHeight : b.bmHeight;
+    if (!gfx_surface_create(s, width, height, 0)) return 0;
+    gfx_surface_refresh(s, 0);
+
+    HBITMAP converted = nullptr;
+    if (s->width != width || s->height != height) {
+        converted = static_cast<HBITMAP>(CopyImage(source, IMAGE_BITMAP, s->width, s->height, LR_CREATEDIBSECTION));
+        if (!converted || !GetObjectA(converted, sizeof b, &b)) goto failed;
+        source = converted;
+        width = b.bmWidth;
+        height = b.bmHeight < 0 ? -b.bmHeight : b.bmHeight;
     }
-    if (b.bmPlanes * b.bmBitsPixel != 32 && b.bmPlanes * b.bmBitsPixel != 16) {
+    {
+        BITMAPINFOHEADER header = surface_header(s);
+        header.biSizeImage = s->alloc_width * s->alloc_height * 4u;
+        t_state.last_status = 5;
+        bool loaded = false;
+        for (int attempt = 0; attempt < LOAD_ATTEMPTS && !loaded; attempt++) {
+            if (attempt > 0) {
+                Sleep(30);
+                GdiFlush();
+            }
+            uint32_t* pixels = gfx_surface_lock(s, 0);
+            if (!pixels) goto failed;
+            int rows = GetDIBits(s->dc, source, 0, s->alloc_height, pixels, reinterpret_cast<BITMAPINFO*>(&header),
+                                 DIB_RGB_COLORS);
+            gfx_surface_unlock(s, 0);
+            loaded = rows > 0 || stretch_into(s, source, width, height);
+        }
+        if (!loaded) goto failed;
+    }
+    if (depth != 32 && depth != 16) {
+        uint32_t* p = gfx_surface_lock(s, 0);
+        if (!p) goto failed;
         for (int y = 0; y < s->height; y++)
-            for (int x = 0; x < s->width; x++) pixels[y * s->stride + x] &= 0x00FFFFFF;
+            for (int x = 0; x < s->width; x++) p[y * s->stride + x] &= 0x00FFFFFF;
+        gfx_surface_unlock(s, 0);
     }
-    gfx_surface_unlock(s, 0);
+    if (converted) DeleteObject(converted);
+    return converted ? 3 : 1;
+
+failed:
+    if (converted) DeleteObject(converted);
+    if (gfx_surface_validate(s)) gfx_surface_release(s, 0);
+    return 0;
+}
+
+int gfx_set_clip(int x1, int y1, int x2, int y2) {
+    t_state.clip_x1 = x1;
+    t_state.clip_y1 = y1;
+    t_state.clip_x2 = x2;
+    t_state.clip_y2 = y2;
+    return 1;
+}
+
+int gfx_build_checker_pattern(uint32_t c0, uint32_t c1) {
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) checker_table[y * 16 + x] = (((x >> 2) + (y >> 2)) & 1) ? c1 : c0;
     return 1;
 }

@@ -1,0 +1,327 @@
+// Pixel arithmetic, the stepping, and the copy and blend blits, checked pixel
+// by pixel on real DIB sections.
+#include <gtest/gtest.h>
+#include <math.h>
+
+#include "gfx_support.h"
+
+namespace {
+
+// Per-channel reference of the mix: b + floor((a - b) w / 256).
+uint32_t ref_lerp(uint32_t a, uint32_t b, uint32_t w) {
+    uint32_t r = 0;
+    for (int c = 0; c < 32; c += 8) {
+        int ca = (a >> c) & 255, cb = (b >> c) & 255;
+        int v = cb + static_cast<int>(floor((ca - cb) * static_cast<double>(w) / 256));
+        r |= static_cast<uint32_t>(v) << c;
+    }
+    return r;
+}
+
+uint32_t weight(uint32_t p) { return (p >> 24) + (p >> 31); }
+
+uint32_t ref_blend(int mode, uint32_t d, uint32_t s, uint32_t k, bool opaque) {
+    const uint32_t col = 0x00FFFFFF;
+    uint32_t r;
+    switch (mode) {
+    case 1: r = ref_lerp(s, d & col, weight(d)); break;
+    case 2: {
+        uint32_t w = weight(s) + weight(d);
+        r = ref_lerp(d & col, s, w > 256 ? 256 : w);
+        break;
+    }
+    case 3: return (s & col) | (d & 0xFF000000);
+    case 4: r = ref_lerp(k, s & col, weight(s)); break;
+    case 5: {
+        uint32_t t = (d >> 24) + (s >> 24);
+        return (s & col) | ((t > 255 ? 255 : t) << 24);
+    }
+    case -1: r = s; break;  // the copy
+    default: r = ref_lerp(d, s & col, weight(s)); break;
+    }
+    return opaque ? r & col : r;
+}
+
+void ref_step(int64_t d, int64_t s, int* shift, int64_t* step) {
+    *shift = 10;
+    *step = 10;
+    do {
+        ++*shift;
+        *step = (s << *shift) / d;
+    } while (*shift < 24 && d * *step < 0x20000000);
+}
+
+Surface make(int w, int h) {
+    Surface s = {};
+    gfx_surface_create(&s, w, h, 0);
+    return s;
+}
+
+TEST(PixelArithmetic, MatchesThePerChannelFormulas) {
+    EXPECT_EQ(gfx_pixel_lerp(0xFFFFFFFF, 0, 128), 0x7F7F7F7Fu);
+    uint32_t seed = 7;
+    for (int i = 0; i < 20000; i++) {
+        uint32_t a = test_random(&seed), b = test_random(&seed), c = test_random(&seed), d = test_random(&seed);
+        uint32_t w = test_random(&seed) % 257;
+        ASSERT_EQ(gfx_pixel_lerp(a, b, w), ref_lerp(a, b, w)) << a << " " << b << " " << w;
+        ASSERT_EQ(gfx_pixel_lerp(a, b, 256), a);
+        ASSERT_EQ(gfx_pixel_lerp(a, b, 0), b);
+        uint32_t mean = 0;
+        for (int ch = 0; ch < 32; ch += 8)
+            mean |= ((((a >> ch) & 255) + ((b >> ch) & 255) + ((c >> ch) & 255) + ((d >> ch) & 255)) / 4) << ch;
+        ASSERT_EQ(gfx_pixel_average4(a, b, c, d), mean);
+        ASSERT_EQ(gfx_pixel_bilinear(a, b, c, d, 0, 0), a);
+        uint32_t expect = 0;
+        for (int ch = 0; ch < 32; ch += 8) expect |= ((((a >> ch) & 255) + 255 * ((b >> ch) & 255)) / 256) << ch;
+        ASSERT_EQ(gfx_pixel_bilinear(a, b, c, d, 255, 0), expect);
+        uint32_t fx = test_random(&seed) & 255, fy = test_random(&seed) & 255;
+        uint32_t w11 = fx * fy >> 8, w10 = fx - w11, w01 = fy - w11, w00 = 256 - fx - fy + w11;
+        uint32_t bil = 0;
+        for (int ch = 0; ch < 32; ch += 8)
+            bil |= ((((a >> ch) & 255) * w00 + ((b >> ch) & 255) * w10 + ((c >> ch) & 255) * w01 +
+                     ((d >> ch) & 255) * w11) >> 8) << ch;
+        ASSERT_EQ(gfx_pixel_bilinear(a, b, c, d, fx, fy), bil);
+    }
+}
+
+TEST(BlitStep, ChoosesTheStatedShiftsAndRefusesUnmappableSpans) {
+    int shift;
+    uint32_t step;
+    ASSERT_TRUE(gfx_blit_step(480, 480, &shift, &step));
+    EXPECT_EQ(shift, 21);
+    EXPECT_EQ(step, 1u << 21);
+    ASSERT_TRUE(gfx_blit_step(640, 320, &shift, &step));
+    EXPECT_EQ(shift, 21);
+    EXPECT_EQ(step, 1u << 20);
+    ASSERT_TRUE(gfx_blit_step(320, 640, &shift, &step));
+    EXPECT_EQ(shift, 20);
+    EXPECT_EQ(step, 1u << 21);
+    ASSERT_TRUE(gfx_blit_step(13, 13, &shift, &step));
+    EXPECT_EQ(shift, 24);
+    EXPECT_FALSE(gfx_blit_step(53687092, 5, &shift, &step));   // d x 10 reaches 2^29
+    EXPECT_FALSE(gfx_blit_step(40000000, 1, &shift, &step));   // step would be 0
+    EXPECT_FALSE(gfx_blit_step(1, 2000000000, &shift, &step)); // step past 31 bits
+}
+
+TEST(BlitCopy, CopiesStretchesAndClipsAsMapped) {
+    Surface src = make(640, 156), dst = make(640, 156);
+    fill_coordinates(&src, 0x40);
+    // 1:1 reproduces the source; GFX_OPAQUE clears only the T byte.
+    ASSERT_EQ(gfx_blit_copy(&dst, 0, 0, 479, 155, &src, 0, 0, 479, 155, 0), 1);
+    for (int y = 0; y < 156; y++)
+        ASSERT_EQ(memcmp(lock_pixels(&dst) + y * 640, lock_pixels(&src) + y * 640, 480 * 4), 0) << y;
+    ASSERT_EQ(gfx_blit_copy(&dst, 0, 0, 479, 155, &src, 0, 0, 479, 155, GFX_OPAQUE), 1);
+    EXPECT_EQ(pixel_at(&dst, 479, 155), pixel_at(&src, 479, 155) & 0x00FFFFFF);
+    // 320 -> 640 repeats each column; 640 -> 320 takes every other one.
+    fill_surface(&dst, 0);
+    ASSERT_EQ(gfx_blit_copy(&dst, 0, 0, 639, 0, &src, 0, 0, 319, 0, 0), 1);
+    for (int x = 0; x < 640; x++) ASSERT_EQ(pixel_at(&dst, x, 0) & 0xFFF, static_cast<uint32_t>(x / 2));
+    ASSERT_EQ(gfx_blit_copy(&dst, 0, 1, 319, 1, &src, 0, 0, 639, 0, 0), 1);
+    for (int x = 0; x < 320; x++) ASSERT_EQ(pixel_at(&dst, x, 1) & 0xFFF, static_cast<uint32_t>(2 * x));
+    // Negative destination start: column 0 shows source column sx1 + 5.
+    fill_surface(&dst, 0);
+    ASSERT_EQ(gfx_blit_copy(&dst, -5, 0, 94, 0, &src, 10, 0, 109, 0, 0), 1);
+    EXPECT_EQ(pixel_at(&dst, 0, 0) & 0xFFF, 15u);
+    EXPECT_EQ(pixel_at(&dst, 94, 0) & 0xFFF, 109u);
+    EXPECT_EQ(pixel_at(&dst, 95, 0), 0u);
+    // Negative source start leaves the first three destination columns alone.
+    fill_surface(&dst, 0x12345678);
+    ASSERT_EQ(gfx_blit_copy(&dst, 20, 0, 29, 0, &src, -3, 0, 6, 0, 0), 1);
+    EXPECT_EQ(pixel_at(&dst, 22, 0), 0x12345678u);
+    EXPECT_EQ(pixel_at(&dst, 23, 0) & 0xFFF, 0u);
+    // Wholly right of the source fails; wholly below succeeds drawing nothing.
+    EXPECT_EQ(gfx_blit_copy(&dst, 0, 0, 9, 9, &src, 640, 0, 649, 9, 0), 0);
+    EXPECT_EQ(gfx_blit_copy(&dst, 0, 0, 9, 9, &src, 0, 500, 9, 509, 0), 1);
+    EXPECT_EQ(pixel_at(&dst, 0, 0), 0x12345678u);
+    // Inverted rectangles and null surfaces fail.
+    EXPECT_EQ(gfx_blit_copy(&dst, 9, 0, 0, 9, &src, 0, 0, 9, 9, 0), 0);
+    EXPECT_EQ(gfx_blit_copy(&dst, 0, 0, 9, 9, &src, 0, 9, 9, 0, 0), 0);
+    EXPECT_EQ(gfx_blit_copy(nullptr, 0, 0, 9, 9, &src, 0, 0, 9, 9, 0), 0);
+    Surface never = {};
+    EXPECT_EQ(gfx_blit_copy(&dst, 0, 0, 9, 9, &never, 0, 0, 9, 9, 0), 0);
+    EXPECT_EQ(gfx_thread_state()->last_status, 3u);
+    EXPECT_EQ(src.lock_count + dst.lock_count, 0);
+    gfx_surface_release(&src, 0);
+    gfx_surface_release(&dst, 0);
+}
+
+TEST(BlitClip, ThreadClipLimitsEveryCallAndLocksAreRestored) {
+    Surface src = make(64, 64), dst = make(64, 64);
+    fill_surface(&src, 0x00ABCDEF);
+    fill_surface(&dst, 0);
+    gfx_set_clip(0, 0, 0, 0);
+    ASSERT_EQ(gfx_blit_copy(&dst, 0, 0, 63, 63, &src, 0, 0, 63, 63, GFX_CLIP), 1);
+    EXPECT_EQ(pixel_at(&dst, 0, 0), 0x00ABCDEFu);
+    EXPECT_EQ(pixel_at(&dst, 1, 0), 0u);
+    EXPECT_EQ(pixel_at(&dst, 0, 1), 0u);
+    gfx_set_clip(10, 10, 20, 20);
+    ASSERT_EQ(gfx_blit_blend(&dst, 0, 0, 63, 63, &src, 0, 0, 31, 31, GFX_CLIP), 1);
+    int drawn = 0;
+    for (int y = 0; y < 64; y++)
+        for (int x = 0; x < 64; x++)
+            if (pixel_at(&dst, x, y)) {
+                drawn++;
+                ASSERT_TRUE((x == 0 && y == 0) || (x >= 10 && x <= 20 && y >= 10 && y <= 20)) << x << "," << y;
+            }
+    EXPECT_EQ(drawn, 1 + 11 * 11);
+    src.lock_count = 2;  // as if the caller held it twice
+    gfx_set_clip(100, 100, 120, 120);
+    EXPECT_EQ(gfx_blit_copy(&dst, 0, 0, 63, 63, &src, 0, 0, 63, 63, GFX_CLIP), 1);
+    EXPECT_EQ(src.lock_count, 2);
+    EXPECT_EQ(dst.lock_count, 0);
+    gfx_set_clip(0, 0, 0, 0);
+    src.lock_count = 0;
+    gfx_surface_release(&src, 0);
+    gfx_surface_release(&dst, 0);
+}
+
+TEST(BlitBlend, ModesGiveTheirStatedResults) {
+    Surface src = make(16, 1), dst = make(16, 1);
+    uint32_t* s = lock_pixels(&src);
+    uint32_t* d = lock_pixels(&dst);
+    auto blend1 = [&](uint32_t dv, uint32_t sv, uint32_t flags) {
+        s[0] = sv;
+        d[0] = dv;
+        EXPECT_EQ(gfx_blit_blend(&dst, 0, 0, 0, 0, &src, 0, 0, 0, 0, flags), 1);
+        return d[0];
+    };
+    EXPECT_EQ(blend1(0x11223344, 0xFF998877, 0), 0x11223344u);                    // T 255 leaves D
+    EXPECT_EQ(blend1(0x11223344, 0xFF998877, GFX_OPAQUE), 0x00223344u);
+    EXPECT_EQ(blend1(0x11223344, 0x00998877, 0), 0x00998877u);                    // T 0 copies S
+    EXPECT_EQ(blend1(0x00000000, 0x80FFFFFF, 0), ref_lerp(0, 0x00FFFFFF, 129));    // T 128: weight 129
+    EXPECT_EQ(blend1(0x00123456, 0x40FFFFFF, GFX_MODE_BEHIND), 0x00123456u);       // opaque D stays
+    EXPECT_EQ(blend1(0xFF123456, 0x40ABCDEF, GFX_MODE_BEHIND), 0x40ABCDEFu);       // clear D shows S
+    EXPECT_EQ(blend1(0x80123456, 0x80ABCDEF, GFX_MODE_MASKED), 0x00123456u);       // wS + wD >= 256
+    EXPECT_EQ(blend1(0x80123456, 0x40ABCDEF, GFX_MODE_COLOR | GFX_OPAQUE), 0x80ABCDEFu);
+    EXPECT_EQ(blend1(200u << 24, 100u << 24 | 0x010203, GFX_MODE_COLOR_SUM), 0xFF010203u);
+    // Mode 5 stretched: each destination pixel adds the T of its own sample.
+    for (int i = 0; i < 16; i++) d[i] = 10u << 24;
+    s[0] = 1u << 24;
+    s[1] = 2u << 24;
+    ASSERT_EQ(gfx_blit_blend(&dst, 0, 0, 3, 0, &src, 0, 0, 1, 0, GFX_MODE_COLOR_SUM), 1);
+    EXPECT_EQ(d[0] >> 24, 11u);
+    EXPECT_EQ(d[1] >> 24, 11u);
+    EXPECT_EQ(d[2] >> 24, 12u);
+    EXPECT_EQ(d[3] >> 24, 12u);
+    // Modes 6 to 15 are the over mode.
+    EXPECT_EQ(blend1(0x11223344, 0x00998877, 9), 0x00998877u);
+    gfx_surface_release(&src, 0);
+    gfx_surface_release(&dst, 0);
+}
+
+TEST(BlitBlend, CheckerPatternStaysFixedToTheDestination) {
+    gfx_build_checker_pattern(0x00FFFFFF, 0x00808080);
+    EXPECT_EQ(checker_table[0], 0x00FFFFFFu);
+    EXPECT_EQ(checker_table[4], 0x00808080u);
+    EXPECT_EQ(checker_table[4 * 16 + 4], 0x00FFFFFFu);
+    EXPECT_EQ(checker_table[3 * 16 + 4], 0x00808080u);
+    Surface src = make(32, 32), dst = make(32, 32);
+    fill_surface(&src, 0xFF000000);  // fully transparent: the pattern shows as it is
+    for (int sx = 0; sx < 3; sx++) {
+        fill_surface(&dst, 0x12345678);
+        ASSERT_EQ(gfx_blit_blend(&dst, 2, 3, 20, 21, &src, sx, sx, sx + 18, sx + 18, GFX_MODE_CHECKER), 1);
+        for (int y = 3; y <= 21; y++)
+            for (int x = 2; x <= 20; x++) ASSERT_EQ(pixel_at(&dst, x, y), checker_table[(y & 15) * 16 + (x & 15)]);
+    }
+    gfx_build_checker_pattern(0, 0);
+    gfx_surface_release(&src, 0);
+    gfx_surface_release(&dst, 0);
+}
+
+// Random rectangles, flags and modes against a per-pixel reference of the
+// mapping; both surfaces sit between canary borders. The fast paths must
+// match the reference exactly, write nothing outside the destination and
+// read nothing outside the source (a border read would bring in POISON).
+TEST(BlitRandom, MatchesTheReferenceAndStaysInsideBothSurfaces) {
+    GuardedSurface gs, gd;
+    const int sw = 37, sh = 23, dw = 41, dh = 29;
+    ASSERT_TRUE(guarded_create(&gs, sw, sh));
+    ASSERT_TRUE(guarded_create(&gd, dw, dh));
+    gfx_build_checker_pattern(0x00C0C0C0, 0x40404040);
+    static uint32_t before[41 * 29], expect[41 * 29];
+    uint32_t seed = 12345;
+    uint32_t* sp = guarded_pixels(&gs);
+    uint32_t* dp = guarded_pixels(&gd);
+    auto coord = [&](int range) {
+        uint32_t r = test_random(&seed);
+        if (r % 100 == 0) return static_cast<int>(test_random(&seed));
+        return static_cast<int>(r % (3 * range / 2)) - range / 4;
+    };
+    int drew = 0;
+    for (int round = 0; round < 20000; round++) {
+        for (int i = 0; i < sw * sh; i++) {
+            uint32_t v = test_random(&seed);
+            uint32_t t = (v >> 24) % 4;  // favour the shortcut values 0 and 255
+            sp[i] = (v & 0x00FFFFFF) | ((t == 0 ? 0u : t == 1 ? 255u : v >> 24) << 24);
+            if (sp[i] == POISON) sp[i] ^= 1;
+        }
+        for (int i = 0; i < dw * dh; i++) before[i] = dp[i] = test_random(&seed);
+        // Mostly sensible rectangles, now and then inverted ones or corners
+        // anywhere in 32 bits; second corners may wrap, computed unsigned.
+        auto offset = [](int a, int b) { return static_cast<int>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b)); };
+        auto span = [&](int range) {
+            uint32_t r = test_random(&seed);
+            if (r % 100 == 0) return static_cast<int>(test_random(&seed));
+            return static_cast<int>(r % (2 * range)) - range / 16;
+        };
+        int x1 = coord(dw), y1 = coord(dh), x2 = offset(x1, span(dw)), y2 = offset(y1, span(dh));
+        int sx1 = coord(sw), sy1 = coord(sh), sx2 = offset(sx1, span(sw)), sy2 = offset(sy1, span(sh));
+        if (test_random(&seed) % 3 == 0) sx2 = offset(sx1, static_cast<int>(static_cast<uint32_t>(x2) - x1));
+        uint32_t flags = test_random(&seed) & (GFX_MODE_MASK | GFX_OPAQUE);
+        if (test_random(&seed) % 4 == 0) flags |= GFX_CLIP;
+        bool copy = test_random(&seed) & 1;
+        int cx1 = coord(dw), cy1 = coord(dh);
+        gfx_set_clip(cx1, cy1, offset(cx1, span(dw)), offset(cy1, span(dh)));
+        GfxThreadState clip = *gfx_thread_state();
+
+        // The reference.
+        memcpy(expect, before, sizeof expect);
+        int64_t ddw = int64_t(x2) - x1 + 1, ddh = int64_t(y2) - y1 + 1;
+        int64_t ssw = int64_t(sx2) - sx1 + 1, ssh = int64_t(sy2) - sy1 + 1;
+        bool valid = ddw > 0 && ddh > 0 && ssw > 0 && ssh > 0 && !(sx1 < 0 && sx2 < 0) &&
+                     !(sx1 >= sw && sx2 >= sw);
+        int hs = 0, vs = 0;
+        int64_t hst = 0, vst = 0;
+        if (valid) {
+            ref_step(ddw, ssw, &hs, &hst);
+            ref_step(ddh, ssh, &vs, &vst);
+            valid = ddw * 10 < 0x20000000 && ddh * 10 < 0x20000000 && hst > 0 && vst > 0 &&
+                    hst < 0x80000000LL && vst < 0x80000000LL;
+        }
+        if (valid) {
+            int mode = copy ? -1 : static_cast<int>(flags & 15);
+            for (int y = 0; y < dh; y++) {
+                if (y < y1 || y > y2 || ((flags & GFX_CLIP) && (y < clip.clip_y1 || y > clip.clip_y2))) continue;
+                int64_t sy = sy1 + (((y - int64_t(y1)) * vst) >> vs);
+                if (sy < 0 || sy >= sh) continue;
+                for (int x = 0; x < dw; x++) {
+                    if (x < x1 || x > x2 || ((flags & GFX_CLIP) && (x < clip.clip_x1 || x > clip.clip_x2)))
+                        continue;
+                    int64_t sx = sx1 + (((x - int64_t(x1)) * hst) >> hs);
+                    if (sx < 0 || sx >= sw) continue;
+                    expect[y * dw + x] = ref_blend(mode, before[y * dw + x], sp[sy * sw + sx],
+                                                   checker_table[(y & 15) * 16 + (x & 15)],
+                                                   (flags & GFX_OPAQUE) && mode != 3 && mode != 5);
+                }
+            }
+        }
+        int result = copy ? gfx_blit_copy(&gd.s, x1, y1, x2, y2, &gs.s, sx1, sy1, sx2, sy2, flags)
+                          : gfx_blit_blend(&gd.s, x1, y1, x2, y2, &gs.s, sx1, sy1, sx2, sy2, flags);
+        ASSERT_EQ(result, valid ? 1 : 0) << "round " << round << " rect " << x1 << "," << y1 << "," << x2 << ","
+                                          << y2 << " src " << sx1 << "," << sy1 << "," << sx2 << "," << sy2;
+        ASSERT_TRUE(guarded_borders_intact(&gd)) << "round " << round;
+        for (int i = 0; i < dw * dh; i++)
+            ASSERT_EQ(dp[i], expect[i]) << "round " << round << " pixel " << i % dw << "," << i / dw << " rect "
+                                        << x1 << "," << y1 << "," << x2 << "," << y2 << " src " << sx1 << ","
+                                        << sy1 << "," << sx2 << "," << sy2 << " flags " << flags << " copy " << copy;
+        ASSERT_EQ(gs.s.lock_count + gd.s.lock_count, 0);
+        drew += memcmp(expect, before, sizeof expect) != 0;
+    }
+    EXPECT_GT(drew, 5000);  // the random rectangles must exercise drawing, not only refusals
+    gfx_set_clip(0, 0, 0, 0);
+    gfx_build_checker_pattern(0, 0);
+    guarded_release(&gs);
+    guarded_release(&gd);
+}
+
+}  // namespace

@@ -1,0 +1,404 @@
+// Lines, frames, fills, gradients, ellipses, flood fill, the smoothing stretch
+// and resize: the stated pixel results, and random calls that must stay
+// inside their surfaces.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "gfx_support.h"
+
+namespace {
+
+struct Locked {
+    Surface s = {};
+    uint32_t* p = nullptr;
+    Locked(int w, int h) {
+        gfx_surface_create(&s, w, h, 0);
+        p = gfx_surface_lock(&s, 0);
+    }
+    ~Locked() { gfx_surface_release(&s, 0); }
+    uint32_t& at(int x, int y) { return p[y * s.stride + x]; }
+    void clear(uint32_t v = 0) {
+        for (int i = 0; i < s.stride * s.height; i++) p[i] = v;
+    }
+    int count(uint32_t v) {
+        int n = 0;
+        for (int i = 0; i < s.stride * s.height; i++) n += p[i] == v;
+        return n;
+    }
+    // The columns set in each row, as "row:first-last" pieces.
+    std::string rows(uint32_t v) {
+        std::string out;
+        for (int y = 0; y < s.height; y++) {
+            int a = -1, b = -1;
+            for (int x = 0; x < s.width; x++)
+                if (at(x, y) == v) {
+                    if (a < 0) a = x;
+                    b = x;
+                }
+            if (a >= 0) out += std::to_string(y) + ":" + std::to_string(a) + "-" + std::to_string(b) + " ";
+        }
+        return out;
+    }
+};
+
+TEST(Lines, EndpointRuleCountsAndClipping) {
+    Locked l(10, 10);
+    l.clear();
+    EXPECT_EQ(gfx_line_copy(&l.s, 0, 0, 3, 9, 1, 0), 10);
+    const int forward[] = {0, 0, 0, 1, 1, 2, 2, 2, 3, 3};
+    for (int y = 0; y < 10; y++) EXPECT_EQ(l.at(forward[y], y), 1u) << y;
+    EXPECT_EQ(l.count(1), 10);
+    l.clear();
+    EXPECT_EQ(gfx_line_copy(&l.s, 3, 9, 0, 0, 1, 0), 10);
+    const int backward[] = {3, 3, 3, 2, 2, 1, 1, 1, 0, 0};  // for y = 9 down to 0
+    for (int i = 0; i < 10; i++) EXPECT_EQ(l.at(backward[i], 9 - i), 1u) << i;
+    l.clear();
+    EXPECT_EQ(gfx_line_copy(&l.s, -5, -1, -1, 8, 1, 0), 0);        // both ends left
+    EXPECT_EQ(gfx_line_copy(&l.s, -5, 2, 4, 2, 1, 0), 5);          // horizontal, clipped
+    EXPECT_EQ(l.rows(1), "2:0-4 ");
+    EXPECT_EQ(gfx_line_copy(&l.s, -10, 0, 19, 9, 2, 0), 30);       // partly outside: full count
+    EXPECT_EQ(l.count(2), 10);
+    EXPECT_EQ(gfx_line_copy(&l.s, 4, 4, 4, 4, 3, 0), 1);
+    EXPECT_EQ(gfx_line_copy(&l.s, 0, -2000000000, 9, 2000000000, 4, 0), 0x7FFFFFFF);  // long: bounded walk
+    EXPECT_GT(l.count(4), 0);
+    // Blend with T = 255 leaves pixels alone; T = 0 is the copy.
+    l.clear(0x00102030);
+    EXPECT_EQ(gfx_line_blend(&l.s, 0, 5, 9, 5, 0xFF00FF00, 0), 10);
+    EXPECT_EQ(l.count(0x00102030), 100);
+    gfx_set_clip(2, 0, 4, 9);
+    EXPECT_EQ(gfx_line_blend(&l.s, 0, 5, 9, 5, 0x00ABCDEF, GFX_CLIP), 3);
+    EXPECT_EQ(l.rows(0x00ABCDEF), "5:2-4 ");
+    gfx_set_clip(0, 0, 0, 0);
+}
+
+TEST(Frames, RingsWriteEachPixelOnceAndCloseIntoAFill) {
+    Locked l(12, 12);
+    l.clear();
+    // A translucent colour written twice would come out darker: count exact.
+    EXPECT_NE(gfx_frame_blend(&l.s, 0, 0, 9, 9, 1, 0x80FFFFFF, 0), 0);
+    EXPECT_EQ(l.count(0x007E7E7E), 36);  // 255 + floor(-255 * 129 / 256) once
+    EXPECT_EQ(l.count(0), 144 - 36);
+    l.clear();
+    EXPECT_NE(gfx_frame_copy(&l.s, 0, 0, 9, 9, 5, 7, 0), 0);
+    EXPECT_EQ(l.count(7), 100);
+    l.clear();
+    EXPECT_EQ(gfx_frame_copy(&l.s, 9, 9, 0, 0, 6, 7, 0), 1);  // the fill's result
+    EXPECT_EQ(l.count(7), 100);
+    l.clear();
+    EXPECT_EQ(gfx_frame_copy(&l.s, 5, 0, 5, 9, 1, 7, 0), 1);
+    EXPECT_EQ(l.rows(7), "0:5-5 ");
+    EXPECT_EQ(gfx_frame_copy(&l.s, 1, 1, 8, 8, 0, 9, 0), 1);
+    EXPECT_EQ(l.count(9), 0);
+}
+
+TEST(Fills, ExclusiveOrderOpsAndGradients) {
+    Locked l(16, 16);
+    l.clear();
+    EXPECT_EQ(gfx_fill_copy(&l.s, 10, 10, 0, 0, 5, GFX_EXCLUSIVE), 1);
+    EXPECT_EQ(l.rows(5).substr(0, 12), "0:0-9 1:0-9 ");
+    EXPECT_EQ(l.count(5), 100);
+    EXPECT_EQ(gfx_fill_copy(&l.s, 20, 20, 30, 30, 5, 0), 0);
+    EXPECT_EQ(gfx_fill_copy(&l.s, 3, 3, 3, 3, 5, GFX_EXCLUSIVE), 0);
+    EXPECT_EQ(gfx_fill_blend(&l.s, 0, 0, 15, 15, 0xFF123456, 0), 1);
+    EXPECT_EQ(l.count(5), 100);
+    l.at(0, 0) = 0x00F8F0E0;
+    EXPECT_EQ(gfx_fill_op(&l.s, 0, 0, 0, 0, 0x00101010, 4, 0), 1);
+    EXPECT_EQ(l.at(0, 0), 0x00FFFFF0u);
+    l.clear(0x80FFFFFF);
+    EXPECT_EQ(gfx_fill_op(&l.s, 0, 0, 15, 15, 0x00FFFFFF, 2, 0), 1);
+    EXPECT_EQ(l.count(0x00FFFFFF), 256);
+    gfx_pixel_sub_sat(&l.at(1, 1), 0x01FF0010);
+    EXPECT_EQ(l.at(1, 1), 0x0000FFEFu);
+
+    // Gradient corners, weights 0/85/170/255 across three steps, mid row 128.
+    l.clear();
+    const uint32_t a = 0x00000000, b = 0x00FF0000, c = 0x000000FF, d = 0x00FFFFFF;
+    EXPECT_EQ(gfx_gradient_copy(&l.s, 0, 0, 3, 2, a, b, c, d, 0), 1);
+    EXPECT_EQ(l.at(0, 0), a);
+    EXPECT_EQ(l.at(0, 2), c);
+    EXPECT_EQ(l.at(1, 0), 0x00540000u);  // weights 85, 170, 255: 255 * w >> 8
+    EXPECT_EQ(l.at(2, 0), 0x00A90000u);
+    EXPECT_EQ(l.at(3, 0), 0x00FE0000u);  // short of the far colour
+    EXPECT_EQ(l.at(0, 1), gfx_pixel_lerp(c, a, 128));
+    // Reversed corners keep their colours at their own corners.
+    l.clear();
+    EXPECT_EQ(gfx_gradient_copy(&l.s, 3, 2, 0, 0, a, b, c, d, 0), 1);
+    EXPECT_EQ(l.at(3, 2), a);
+    EXPECT_EQ(gfx_gradient_blend(&l.s, 0, 0, 3, 2, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000, 0), 1);
+    EXPECT_EQ(l.at(3, 2), a);
+}
+
+TEST(Ellipses, StatedRowsWeightsAndDoubleToInt) {
+    Locked l(12, 12);
+    l.clear();
+    EXPECT_EQ(gfx_ellipse_copy(&l.s, 9, 9, 0, 0, 1, 0), 1);
+    EXPECT_EQ(l.rows(1), "0:2-6 1:0-8 2:0-8 3:0-9 4:0-9 5:0-9 6:0-9 7:0-8 8:0-8 9:2-6 ");
+    EXPECT_EQ(l.count(1), 86);
+    l.clear();
+    EXPECT_EQ(gfx_ellipse_copy(&l.s, 0, 0, 4, 2, 1, 0), 1);
+    EXPECT_EQ(l.rows(1), "0:0-3 1:0-4 2:0-3 ");
+    EXPECT_EQ(gfx_ellipse_copy(&l.s, 0, 20, 4, 30, 1, 0), 0);
+    EXPECT_EQ(gfx_ellipse_copy(&l.s, -2000000000, -2000000000, 2000000000, 2000000000, 1, 0), 1);
+    EXPECT_EQ(l.count(1), 144);
+
+    // Radial weights along the middle row and column (256 at the rim is the
+    // edge colour itself), read back as mixes of the edge and centre colours.
+    l.clear(0x12345678);
+    EXPECT_EQ(gfx_radial_copy(&l.s, 0, 0, 9, 9, 0x00000000, 0x00FF0000, 0), 1);
+    const uint32_t row4[] = {206, 155, 105, 57, 25, 57, 105, 155, 206, 256};
+    const uint32_t col4[] = {230, 179, 128, 76, 25, 25, 76, 128, 179, 230};
+    for (int i = 0; i < 10; i++) {
+        EXPECT_EQ(l.at(i, 4), gfx_pixel_lerp(0x00FF0000, 0, row4[i])) << i;
+        EXPECT_EQ(l.at(4, i), gfx_pixel_lerp(0x00FF0000, 0, col4[i])) << i;
+    }
+    // Equal colours are the solid ellipse.
+    Locked m(12, 12);
+    m.clear(0x12345678);
+    gfx_radial_copy(&m.s, 0, 0, 9, 9, 0x00ABCDEF, 0x00ABCDEF, 0);
+    EXPECT_EQ(m.rows(0x00ABCDEF), "0:2-6 1:0-8 2:0-8 3:0-9 4:0-9 5:0-9 6:0-9 7:0-8 8:0-8 9:2-6 ");
+    // A translucent white glow: the middle lightens about three times the rim.
+    m.clear(0x00000000);
+    EXPECT_EQ(gfx_radial_blend(&m.s, 0, 0, 9, 9, 0x3FFFFFFF, 0xBFFFFFFF, 0), 1);
+    uint32_t middle = m.at(4, 4) & 255, rim = m.at(9, 4) & 255;
+    EXPECT_EQ(rim, 63u);  // w 256: the edge colour's own blend, 255 + floor(-255 * 192 / 256)
+    EXPECT_GT(middle, 2 * rim);
+
+    EXPECT_EQ(gfx_double_to_int(2.9), 2);
+    EXPECT_EQ(gfx_double_to_int(-2.9), -2);
+    EXPECT_EQ(gfx_double_to_int(2.9999999999995), 3);
+    EXPECT_EQ(gfx_double_to_int(-2.9999999999995), -3);
+    EXPECT_EQ(gfx_double_to_int(1e300), 0x7FFFFFFF);
+}
+
+TEST(FloodFill, RegionsIslandsBoundariesAndTheSeedLimit) {
+    Locked l(20, 20);
+    l.clear(0);
+    // A ring of 1s with an island of 0s inside.
+    gfx_frame_copy(&l.s, 5, 5, 14, 14, 1, 1, 0);
+    int32_t box[4];
+    EXPECT_EQ(gfx_flood_fill(&l.s, 0, 0, 0, 2, 0, box), 1);
+    EXPECT_EQ(l.count(2), 400 - 100);
+    EXPECT_EQ(l.at(9, 9), 0u);  // the island stays
+    EXPECT_EQ(box[0], 0);
+    EXPECT_EQ(box[1], 0);
+    EXPECT_EQ(box[2], 19);
+    EXPECT_EQ(box[3], 19);
+    EXPECT_EQ(gfx_flood_fill(&l.s, 0, 0, 0, 2, 0, nullptr), 0);  // target equals the new colour
+    EXPECT_EQ(gfx_flood_fill(&l.s, 20, 0, 0, 3, 0, nullptr), 0);
+    EXPECT_EQ(gfx_flood_fill(&l.s, -1, 5, 0, 3, 0, nullptr), 0);
+    // Boundary mode from the island: stops at the ring, box is the island.
+    EXPECT_EQ(gfx_flood_fill(&l.s, 9, 9, 1, 5, 1, box), 1);
+    EXPECT_EQ(l.count(5), 64);
+    EXPECT_EQ(box[0], 6);
+    EXPECT_EQ(box[3], 13);
+    // A seed on the boundary colour fills the run to its left and what joins it.
+    l.clear(0);
+    gfx_line_copy(&l.s, 10, 0, 10, 19, 1, 0);
+    EXPECT_EQ(gfx_flood_fill(&l.s, 10, 3, 1, 7, 1, nullptr), 1);
+    EXPECT_EQ(l.count(7), 200);
+    EXPECT_EQ(l.at(11, 3), 0u);
+
+    // A maze of vertical one-pixel slits needs a seed per slit: past 4094
+    // waiting seeds the fill gives up with part of the region written.
+    Surface big = {};
+    ASSERT_EQ(gfx_surface_create(&big, 9000, 3, 0), 1);
+    uint32_t* p = gfx_surface_lock(&big, 0);
+    for (int x = 0; x < 9000; x++) {
+        p[x] = 0;
+        p[9000 + x] = (x & 1) ? 1 : 0;
+        p[18000 + x] = 0;
+    }
+    EXPECT_EQ(gfx_flood_fill(&big, 0, 1, 0, 9, 0, nullptr), 0);
+    int written = 0;
+    for (int i = 0; i < 27000; i++) written += p[i] == 9;
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, 9000 * 2 + 4500);
+    gfx_surface_unlock(&big, 0);
+    gfx_surface_release(&big, 0);
+}
+
+TEST(Stretch, PathsAndTheirStatedResults) {
+    Surface src = {}, dst = {};
+    gfx_surface_create(&src, 16, 16, 0);
+    gfx_surface_create(&dst, 16, 16, 0);
+    uint32_t* s = lock_pixels(&src);
+    uint32_t* d = lock_pixels(&dst);
+    // 2 x 1 enlarged to 4 x 1: p0, half-way, p1, and p1 again because the
+    // surface's last column repeats; inside a larger surface the column
+    // beyond the rectangle is read instead.
+    Surface pair = {};
+    gfx_surface_create(&pair, 2, 1, 0);
+    uint32_t* pp = lock_pixels(&pair);
+    pp[0] = s[0] = 0x00000000;
+    pp[1] = s[1] = 0x00FEFEFE;
+    s[2] = 0x00020202;
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 3, 0, &pair, 0, 0, 1, 0, 0), 1);
+    EXPECT_EQ(d[0], 0u);
+    EXPECT_EQ(d[1], 0x007F7F7Fu);
+    EXPECT_EQ(d[2], 0x00FEFEFEu);
+    EXPECT_EQ(d[3], 0x00FEFEFEu);
+    gfx_surface_release(&pair, 0);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 3, 0, &src, 0, 0, 1, 0, 0), 1);
+    EXPECT_EQ(d[3], 0x00808080u);
+    // A random enlargement against the bilinear formula, pixel by pixel.
+    fill_coordinates(&src, 0);
+    uint32_t seed = 77;
+    for (int i = 0; i < 16 * 16; i++) s[i] = test_random(&seed);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 15, 12, &src, 3, 2, 9, 6, 0), 1);
+    int hshift, vshift;
+    uint32_t hstep, vstep;
+    ASSERT_TRUE(gfx_blit_step(16, 7, &hshift, &hstep) && gfx_blit_step(13, 5, &vshift, &vstep));
+    for (int y = 0; y <= 12; y++)
+        for (int x = 0; x <= 15; x++) {
+            int64_t u = x * int64_t{hstep}, v = y * int64_t{vstep};
+            int64_t sx = 3 + (u >> hshift), sy = 2 + (v >> vshift);
+            uint32_t want = gfx_pixel_bilinear(s[sy * 16 + sx], s[sy * 16 + sx + 1], s[(sy + 1) * 16 + sx],
+                                               s[(sy + 1) * 16 + sx + 1], (u >> (hshift - 8)) & 255,
+                                               (v >> (vshift - 8)) & 255);
+            ASSERT_EQ(d[y * 16 + x], want) << x << "," << y;
+        }
+    // 4 x 4 to 2 x 2 without the area flag: the four top-left pixels.
+    fill_coordinates(&src, 0);
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++) s[y * 16 + x] = static_cast<uint32_t>(x * 4 + y * 16);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 1, 1, &src, 0, 0, 3, 3, 0), 1);
+    EXPECT_EQ(d[0], (0u + 4 + 16 + 20) / 4);
+    // Opaque white 9 x 9 to 3 x 3 by area: 254 in each colour, T 0.
+    fill_surface(&src, 0x00FFFFFF);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 2, 2, &src, 0, 0, 8, 8, GFX_SMOOTH_AREA), 1);
+    EXPECT_EQ(d[0], 0x00FEFEFEu);
+    EXPECT_EQ(d[2 * 16 + 2], 0x00FEFEFEu);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 2, 2, &src, 0, 0, 8, 8, 0), 1);  // four points: exact
+    EXPECT_EQ(d[0], 0x00FFFFFFu);
+    // 4:1 area placement: copy averages 0-3 and 4-7; blend uses 0, then 1-4.
+    for (int x = 0; x < 16; x++) s[x] = static_cast<uint32_t>(x * 8);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 1, 0, &src, 0, 0, 7, 0, GFX_SMOOTH_AREA), 1);
+    EXPECT_EQ(d[0], (0u + 8 + 16 + 24) * (65536 / 4) >> 16);
+    EXPECT_EQ(d[1], (32u + 40 + 48 + 56) * (65536 / 4) >> 16);
+    ASSERT_EQ(gfx_stretch_blend(&dst, 0, 0, 1, 0, &src, 0, 0, 7, 0, GFX_SMOOTH_AREA | GFX_MODE_COLOR), 1);
+    EXPECT_EQ(d[0] & 0xFF, 0u);
+    EXPECT_EQ(d[1] & 0xFF, (8u + 16 + 24 + 32) / 4);
+    // Equal sizes are the nearest blits; OPAQUE clears T on every path.
+    fill_surface(&src, 0x80FFFFFF);
+    fill_surface(&dst, 0x11111111);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 15, 15, &src, 0, 0, 3, 3, GFX_OPAQUE), 1);
+    EXPECT_EQ(d[5 * 16 + 5], 0x00FFFFFFu);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 1, 1, &src, 0, 0, 15, 15, GFX_OPAQUE | GFX_SMOOTH_AREA), 1);
+    EXPECT_EQ(d[0], 0x00FFFFFFu);
+    // Mode 5 adds the sample's T to the destination's, at most 255.
+    fill_surface(&dst, 0x10000000);
+    ASSERT_EQ(gfx_stretch_blend(&dst, 0, 0, 7, 7, &src, 0, 0, 3, 3, GFX_MODE_COLOR_SUM), 1);
+    EXPECT_EQ(d[0], 0x90FFFFFFu);
+    // Inverted or wholly outside: 0.
+    EXPECT_EQ(gfx_stretch_copy(&dst, 5, 0, 0, 5, &src, 0, 0, 3, 3, 0), 0);
+    EXPECT_EQ(gfx_stretch_copy(&dst, 0, 0, 5, 5, &src, 16, 0, 30, 3, 0), 0);
+    EXPECT_EQ(src.lock_count + dst.lock_count, 0);
+    gfx_surface_release(&src, 0);
+    gfx_surface_release(&dst, 0);
+}
+
+TEST(Resize, ResultsAndWholeSurfaceCopy) {
+    Surface s = {};
+    EXPECT_EQ(gfx_surface_resize(&s, 20, 10, GFX_RESIZE_SMOOTH), 1);  // an empty record is created
+    fill_coordinates(&s, 0x33);
+    EXPECT_EQ(gfx_surface_resize(&s, 0, 10, GFX_RESIZE_SMOOTH), 0);
+    EXPECT_EQ(s.width, 20);
+    EXPECT_EQ(gfx_surface_resize(&s, 40, 20, GFX_RESIZE_NEAREST), 1);
+    EXPECT_EQ(s.width, 40);
+    EXPECT_EQ(pixel_at(&s, 39, 19), 0x33u << 24 | 9u << 12 | 19u);
+    EXPECT_EQ(gfx_surface_resize(&s, 5000, 5000, GFX_RESIZE_AREA), 99);  // over the pixel limit
+    EXPECT_EQ(s.width, 4096);
+    EXPECT_EQ(gfx_surface_resize(&s, 5000, 4000, GFX_RESIZE_DISCARD), 3);
+
+    Surface a = {}, b = {};
+    gfx_surface_create(&a, 100, 50, 0);
+    fill_coordinates(&a, 0x7F);
+    EXPECT_EQ(gfx_surface_copy(&b, &a), 1);
+    EXPECT_EQ(b.width, 100);
+    EXPECT_EQ(b.height, 50);
+    EXPECT_EQ(memcmp(lock_pixels(&a), lock_pixels(&b), 100 * 50 * 4), 0);
+    Surface none = {};
+    EXPECT_EQ(gfx_surface_copy(&b, &none), 0);
+    gfx_surface_release(&s, 0);
+    gfx_surface_release(&a, 0);
+    gfx_surface_release(&b, 0);
+}
+
+// Random shapes and stretches on surfaces between canary borders: nothing is
+// written outside, nothing read outside (a border read brings POISON into
+// the result), and no call hangs.
+TEST(DrawRandom, StaysInsideItsSurfaces) {
+    GuardedSurface gd, gs;
+    ASSERT_TRUE(guarded_create(&gd, 33, 27));
+    ASSERT_TRUE(guarded_create(&gs, 19, 23));
+    uint32_t seed = 4242;
+    auto coord = [&](int range) {
+        uint32_t r = test_random(&seed);
+        if (r % 30 == 0) return static_cast<int>(test_random(&seed));
+        return static_cast<int>(r % (2 * range)) - range / 2;
+    };
+    uint32_t* sp = guarded_pixels(&gs);
+    // One value everywhere: any mix of source pixels is that value again (or
+    // one below, from the reciprocal mean), so a border pixel read shows.
+    for (int i = 0; i < 19 * 23; i++) sp[i] = 0x10101010;
+    gfx_build_checker_pattern(0x00404040, 0x00202020);
+    for (int round = 0; round < 6000; round++) {
+        uint32_t* dp = gfx_surface_lock(&gd.s, 0);
+        ASSERT_NE(dp, nullptr);
+        for (int i = 0; i < 33 * 27; i++) dp[i] = 0;
+        int x1 = coord(33), y1 = coord(27), x2 = coord(33), y2 = coord(27);
+        uint32_t colour = test_random(&seed) & 0x7F7F7F7F, flags = test_random(&seed) & (GFX_CLIP | GFX_EXCLUSIVE);
+        gfx_set_clip(coord(33), coord(27), coord(33), coord(27));
+        int kind = static_cast<int>(round % 9);
+        switch (kind) {
+        case 0: gfx_line_blend(&gd.s, x1, y1, x2, y2, colour, flags); break;
+        case 1: gfx_frame_blend(&gd.s, x1, y1, x2, y2, coord(10), colour, flags); break;
+        case 2: gfx_gradient_blend(&gd.s, x1, y1, x2, y2, colour, ~colour, colour >> 1, colour << 1, flags); break;
+        case 3: gfx_fill_op(&gd.s, x1, y1, x2, y2, colour, static_cast<int>(test_random(&seed) % 8), flags); break;
+        case 4: gfx_radial_blend(&gd.s, x1, y1, x2, y2, colour, ~colour, flags); break;
+        case 5: gfx_ellipse_copy(&gd.s, x1, y1, x2, y2, colour, flags); break;
+        case 6: {
+            gfx_fill_copy(&gd.s, coord(33), coord(27), coord(33), coord(27), 1, 0);
+            gfx_flood_fill(&gd.s, coord(33), coord(27), static_cast<uint8_t>(round & 1), 2, 1, nullptr);
+            break;
+        }
+        default: {
+            gfx_surface_unlock(&gd.s, 0);
+            int sx1 = coord(19), sy1 = coord(23), sx2 = coord(19), sy2 = coord(23);
+            if (sx2 < sx1) std::swap(sx1, sx2);
+            if (sy2 < sy1) std::swap(sy1, sy2);
+            // Small destinations half the time: strong reductions, whose
+            // footprints reach furthest past a sample point.
+            if ((round & 2) && x1 < 1000 && y1 < 1000) {
+                x2 = x1 + static_cast<int>(test_random(&seed) % 8);
+                y2 = y1 + static_cast<int>(test_random(&seed) % 8);
+            }
+            if (x2 < x1) std::swap(x1, x2);
+            if (y2 < y1) std::swap(y1, y2);
+            uint32_t f = (test_random(&seed) & (GFX_MODE_MASK | GFX_CLIP | GFX_SMOOTH_AREA | GFX_OPAQUE));
+            if (kind == 7) gfx_stretch_copy(&gd.s, x1, y1, x2, y2, &gs.s, sx1, sy1, sx2, sy2, f);
+            else gfx_stretch_blend(&gd.s, x1, y1, x2, y2, &gs.s, sx1, sy1, sx2, sy2, f);
+            dp = gfx_surface_lock(&gd.s, 0);
+            const uint32_t mode = f & GFX_MODE_MASK;
+            if (kind == 7 || mode == GFX_MODE_COLOR || mode == GFX_MODE_COLOR_SUM)
+                for (int i = 0; i < 33 * 27; i++)
+                    for (int shift = 0; shift < 32; shift += 8) {
+                        uint32_t byte = (dp[i] >> shift) & 255;
+                        ASSERT_TRUE(byte == 0 || byte == 0x0F || byte == 0x10)
+                            << "read outside, round " << round << " pixel " << i;
+                    }
+            break;
+        }
+        }
+        gfx_surface_unlock(&gd.s, 0);
+        ASSERT_TRUE(guarded_borders_intact(&gd)) << "round " << round << " kind " << kind;
+        ASSERT_EQ(gd.s.lock_count + gs.s.lock_count, 0);
+    }
+    gfx_set_clip(0, 0, 0, 0);
+    gfx_build_checker_pattern(0, 0);
+    guarded_release(&gd);
+    guarded_release(&gs);
+}
+
+}  // namespace
