@@ -1,22 +1,18 @@
-// Playback controller. No decoding chain is attached yet: the controller keeps
-// the path, the window and the options, and nothing ever plays.
+// Playback controller: the user-interface thread's side of the media engine.
+// It opens a file by starting the media thread and turns every user action
+// into a request that the thread takes; it never touches the decoding chain.
 #include <string.h>
 
-#include "media.h"
+#include "../app/app.h"
+#include "media_state.h"
+
+PlaybackState g_playback;
 
 namespace {
 
-struct PlaybackState {
-    HWND window;
-    char path[260];
-    volatile LONG state;
-    int volume;
-    int use_aspect;
-    int remove_borders;
-    int smoothing_level;
-};
-
-PlaybackState g_playback;
+void post_event(WPARAM code) {
+    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, 0);
+}
 
 void blank_window() {
     if (!IsWindow(g_playback.window)) return;
@@ -28,22 +24,66 @@ void blank_window() {
     InvalidateRect(g_playback.window, nullptr, TRUE);
 }
 
+bool thread_ended() {
+    return !g_playback.thread || WaitForSingleObject(g_playback.thread, 0) == WAIT_OBJECT_0;
+}
+
+bool state_is_final() {
+    int s = g_playback.state;
+    return s == MEDIA_ERROR || s == MEDIA_STOPPED;
+}
+
+// Polls the slot at most 5 times, 60 ms apart, then writes the request anyway.
+void write_request(int32_t request) {
+    for (int i = 0; i < 5 && g_playback.request != REQ_NONE; i++) Sleep(60);
+    g_playback.request = request;
+}
+
+// Waits until the thread has taken the request, or can no longer take it.
+void wait_taken(int32_t request) {
+    while (g_playback.request == request && !thread_ended()) {
+        int s = g_playback.state;
+        if (s == MEDIA_STOPPED || s == MEDIA_ERROR) break;
+        Sleep(60);
+    }
+}
+
 }  // namespace
 
+void media_append_error(const char* line) {
+    size_t have = strlen(g_playback.error_text), add = strlen(line);
+    if (have + add >= sizeof g_playback.error_text) return;
+    memcpy(g_playback.error_text + have, line, add + 1);
+}
+
 int media_init() {
+    if (g_playback.thread) media_stop();
     g_playback.window = nullptr;
+    g_playback.type_name[0] = 0;
     g_playback.state = MEDIA_STOPPED;
+    g_playback.smoothing_level = 100;
     return 1;
 }
 
 int media_set_window(HWND viewer) {
-    g_playback.window = viewer;
+    if (g_playback.state == MEDIA_PLAYING) {
+        int64_t position = g_playback.position;
+        media_stop();
+        g_playback.window = viewer;
+        media_play();
+        media_seek(position);
+    } else {
+        media_stop();
+        g_playback.window = viewer;
+    }
     blank_window();
     return 1;
 }
 
 int media_set_path(const char* path) {
-    lstrcpynA(g_playback.path, path ? path : "", sizeof g_playback.path);
+    media_stop();
+    if (!path || strlen(path) > 259) path = "";  // never cut into a different file
+    strcpy(g_playback.path, path);
     return 1;
 }
 
@@ -53,18 +93,116 @@ int media_get_path(char* out) {
     return 1;
 }
 
-int media_play() { return 0; }
-int media_pause() { return 0; }
-int media_seek(int64_t) { return 0; }
-int media_stop() { return 0; }
-int media_snapshot() { return 0; }
+int media_play() {
+    if (g_playback.thread) {
+        write_request(REQ_PLAY);
+        return 1;
+    }
+    media_stop();
+    post_event(MEDIA_EVENT_OPENING);
+    Sleep(1000);
+    for (int attempt = 0;;) {
+        g_playback.notify = 0;
+        media_draw_status(g_playback.window, "Connecting to DirectSHOW");
+        if (g_playback.thread) media_stop();
+        g_playback.error_text[0] = 0;
+        strcpy(g_playback.type_name, "Unknown Type");
+        g_playback.request = REQ_NONE;
+        g_playback.state = MEDIA_STOPPED;
+        g_playback.thread = CreateThread(nullptr, 0, media_thread_proc, nullptr, 0, nullptr);
+        Sleep(60);
+        // A thread that has not yet begun would read as a failed attempt:
+        // give it until it has set its first state or ended.
+        for (int i = 0; i < 500 && g_playback.state == MEDIA_STOPPED && !thread_ended(); i++) Sleep(10);
+        while (!state_is_final() && g_playback.state != MEDIA_PLAYING) {
+            media_draw_status(g_playback.window, "Loading via DirectSHOW");
+            g_playback.request = REQ_PLAY;
+            Sleep(60);
+        }
+        if (g_playback.window) InvalidateRect(g_playback.window, nullptr, FALSE);
+        if (!state_is_final()) {
+            g_playback.notify = 1;
+            return 1;
+        }
+        if (++attempt >= 2) break;
+        media_draw_status(g_playback.window, "Retrying in 0.5 seconds...");
+        Sleep(500);
+    }
+    media_draw_status(g_playback.window, "PLAYBACK ERROR");
+    g_playback.type_name[0] = 0;
+    media_append_error(app_file_exists(g_playback.path) ? "The specified file cannot be played.\n"
+                                                        : "The specified file does not exist.\n");
+    post_event(MEDIA_EVENT_OPEN_FAILED);
+    return 0;
+}
+
+int media_pause() {
+    if (!g_playback.thread) return 0;
+    write_request(REQ_PAUSE);
+    return 1;
+}
+
+int media_seek(int64_t target) {
+    if (!g_playback.thread) return 0;
+    for (int i = 0; i < 5 && g_playback.request != REQ_NONE; i++) Sleep(60);
+    g_playback.seek_target = target;
+    int32_t request = g_playback.state == MEDIA_PAUSED ? REQ_SEEK_PAUSED : REQ_SEEK;
+    g_playback.request = request;
+    wait_taken(request);
+    return 1;
+}
+
+int media_stop() {
+    if (!g_playback.thread) return 0;
+    write_request(REQ_STOP);
+    for (int i = 0; i < 10 && !state_is_final(); i++) {
+        g_playback.request = REQ_STOP;
+        Sleep(60);
+    }
+    // The next playback must not meet this one's objects: let the thread
+    // finish its teardown before the handle goes.
+    WaitForSingleObject(g_playback.thread, 10000);
+    g_playback.type_name[0] = 0;
+    CloseHandle(g_playback.thread);
+    g_playback.thread = nullptr;
+    if (g_playback.window) InvalidateRect(g_playback.window, nullptr, FALSE);
+    return g_playback.state != MEDIA_ERROR ? 1 : 0;
+}
+
+int media_snapshot() {
+    if (!g_playback.thread || !g_playback.has_video) return 0;
+    g_playback.request = REQ_SNAPSHOT;
+    wait_taken(REQ_SNAPSHOT);
+    return 1;
+}
+
 int media_get_state() { return g_playback.state; }
-int media_is_active() { return 0; }
-int64_t media_get_position() { return 0; }
-int64_t media_get_duration() { return 0; }
-int media_get_info(char*, int*) { return 0; }
-int media_get_error(char*) { return 0; }
-int media_get_video_rect(RECT*) { return 0; }
+
+int media_is_active() { return g_playback.thread && !state_is_final() ? 1 : 0; }
+
+int64_t media_get_position() { return g_playback.position; }
+
+int64_t media_get_duration() { return g_playback.duration; }
+
+int media_get_info(char* type_out, int* has_video_out) {
+    if (!g_playback.thread) return 0;
+    if (type_out) strcpy(type_out, g_playback.type_name);
+    if (has_video_out) *has_video_out = g_playback.has_video ? 1 : 0;
+    return g_playback.state;
+}
+
+int media_get_error(char* out) {
+    int length = static_cast<int>(strlen(g_playback.error_text));
+    if (length < 5) return 0;
+    if (out) memcpy(out, g_playback.error_text, static_cast<size_t>(length) + 1);
+    return length;
+}
+
+int media_get_video_rect(RECT* out) {
+    if (!g_playback.thread || !g_playback.has_video) return 0;
+    *out = g_playback.video_rect;
+    return 1;
+}
 
 int media_get_option(int index) {
     switch (index) {
@@ -78,7 +216,10 @@ int media_get_option(int index) {
 
 int media_set_option(int index, int value) {
     switch (index) {
-    case 0: g_playback.volume = value; break;
+    case 0:
+        g_playback.volume = value;
+        g_playback.volume_set = 1;
+        break;
     case 1: g_playback.use_aspect = value != 0; break;
     case 2: g_playback.remove_borders = value != 0; break;
     case 3: g_playback.smoothing_level = value; break;

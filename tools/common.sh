@@ -59,6 +59,7 @@ choose_arch() {
         export WINELOADER=$WINE
         say "32-bit Wine cannot run here: testing the x86_64 build under 64-bit Wine"
     fi
+    export WINE  # tests that start the program from a script use it too
 }
 
 PIDS_TO_STOP=()
@@ -113,6 +114,21 @@ start_wine() {
     # Started by a test they would hold ctest's pipe open until the timeout, so
     # start them here, on /dev/null, to live as long as the server.
     "$WINE" wineboot >/dev/null 2>&1 </dev/null || true
+}
+
+# The clips the media tests play, made fresh by ffmpeg; their folder is
+# handed to the tests as a Windows path in TAVLIN_CLIPS.
+make_clips() {
+    local dir="$TOP/build/clips" q="-loglevel error -y"
+    rm -rf "$dir"
+    mkdir -p "$dir"
+    ffmpeg $q -f lavfi -i color=c=red:s=320x240:r=25:d=2 -f lavfi -i sine=frequency=440:duration=2 \
+        -c:v mjpeg -q:v 3 -c:a pcm_s16le -shortest "$dir/red.avi"
+    ffmpeg $q -f lavfi -i testsrc=s=320x240:r=25:d=6 -f lavfi -i sine=frequency=440:duration=6 \
+        -c:v mjpeg -q:v 5 -c:a pcm_s16le -shortest "$dir/long.avi"
+    ffmpeg $q -f lavfi -i sine=frequency=440:duration=2 "$dir/tone.wav"
+    head -c 65536 /dev/urandom > "$dir/random.avi"
+    export TAVLIN_CLIPS="Z:${dir//\//\\}"
 }
 
 # RUN_DIR: a folder of this run under the build folder.

@@ -32,6 +32,9 @@ int ui_set_viewer_mode(HWND window, int mode);
 int ui_center_window(HWND window, HWND reference);
 int ui_set_client_size(HWND window, int client_width, int client_height);
 int ui_set_window_alpha(HWND window, int alpha);
+// A font the caller owns and deletes; size in pixels unless size_in_points.
+HFONT ui_create_font(const char* face, int size, int bold, int italic, int underline, int strike_out,
+                     int size_in_points);
 
 LRESULT CALLBACK ui_viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK ui_player_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -1,6 +1,24 @@
+#include <stdlib.h>
+
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 
 #include "program_steps.h"
+
+namespace {
+
+// A clip that plays: the running copy opens the first file it is handed, and
+// a file that cannot be played would hold it in the error report.
+std::string playable_clip() {
+    const char* dir = getenv("TAVLIN_CLIPS");
+    std::ifstream in(std::string(dir ? dir : ".") + "\\red.avi", std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+}  // namespace
 
 TEST(Handoff, SecondLaunchGivesItsFileToTheRunningCopyAndLeaves) {
     std::string dir = e2e_scratch_dir("handoff");
@@ -44,12 +62,14 @@ TEST(Handoff, TwentyLaunchesAtOnceLoseNoFile) {
     ASSERT_TRUE(list);
     EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000));
 
+    const std::string clip = playable_clip();
+    ASSERT_GT(clip.size(), 1000u) << "the test run makes the clips and names their folder in TAVLIN_CLIPS";
     std::vector<std::string> expected;
     std::vector<std::string> paths;
     for (int i = 0; i < 20; i++) {
         // Names of different lengths, so a torn or mixed-up path would show.
         std::string name = "clip " + std::to_string(i) + std::string(i, 'z') + ".avi";
-        paths.push_back(e2e_make_file(dir + "\\" + name));
+        paths.push_back(e2e_make_file(dir + "\\" + name, clip));
         expected.push_back(name);
     }
     DWORD start = GetTickCount();

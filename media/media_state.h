@@ -1,0 +1,102 @@
+// The media engine's process-wide state, shared by the user-interface thread
+// and the media thread, and the procedures of the media thread's side.
+#pragma once
+#include <windows.h>
+#include <mmsystem.h>
+#include <ddraw.h>
+#include <dsound.h>
+#include <mmstream.h>
+#include <amstream.h>
+#include <ddstream.h>
+#include <stdint.h>
+
+#include <atomic>
+
+#include "media.h"
+
+#define REQ_NONE 0
+#define REQ_PLAY 1
+#define REQ_PAUSE 2
+#define REQ_SEEK 3
+#define REQ_SEEK_PAUSED 4
+#define REQ_STOP 5
+#define REQ_SNAPSHOT 6
+
+#define SMOOTHING_MIN_LEVEL 5
+#define SMOOTHING_MAX_WIDTH 800
+#define BORDER_CROP_FRACTION 0.13333333333333333
+
+// The request and state words and the 64-bit times are atomics: neither
+// thread may see one torn or out of order.
+struct PlaybackState {
+    HANDLE thread;
+    std::atomic<int32_t> request;
+    std::atomic<int64_t> seek_target;
+    std::atomic<int32_t> state;
+    std::atomic<int64_t> position;
+    std::atomic<int64_t> duration;
+    HWND window;
+    char path[260];
+    char error_text[1024];
+    char type_name[64];
+    uint8_t has_video;
+    std::atomic<uint8_t> notify;
+    std::atomic<int32_t> volume;
+    std::atomic<uint8_t> volume_set;  // the user has moved the volume at least once
+    std::atomic<uint8_t> use_aspect;
+    std::atomic<uint8_t> remove_borders;
+    std::atomic<int32_t> smoothing_level;
+    RECT video_rect;
+};
+
+struct MediaObjects {
+    IDirectDraw* ddraw;
+    IDirectDrawSurface* primary_surface;
+    IDirectDrawSurface* video_surface;
+    IDirectDrawSurface* work_surface;
+    IDirectDrawClipper* clipper;
+    IDirectSound* dsound;
+    IAMMultiMediaStream* mm_stream;
+    IMediaStream* video_stream;
+    IDirectDrawMediaStream* ddraw_stream;
+    IStreamSample* stream_sample;
+    IDirectDrawStreamSample* ddraw_sample;
+    IDirectDrawSurface* sample_surface;
+    RECT sample_rect;
+    int32_t video_width, video_height;
+    // Where the media position stands: the stream's own clock counts from
+    // the last run after a seek on some platforms, so it is offset by hand.
+    int64_t clock_base;
+    int64_t frames_presented;  // new frames carried to the window, for the benchmark
+};
+
+extern PlaybackState g_playback;
+extern MediaObjects g_media;
+
+void media_append_error(const char* line);
+
+// Set-up and teardown of the decoding chain, on the media thread.
+HRESULT media_setup_devices();
+HRESULT media_open_stream();
+HRESULT media_setup_video();
+int media_teardown();
+void media_apply_volume();
+
+// Stream time, run/stop and seek on the open stream; the time is the media
+// position even after a seek.
+HRESULT media_stream_time(int64_t* out);
+HRESULT media_stream_run(bool run);
+HRESULT media_stream_seek(int64_t position);
+
+DWORD WINAPI media_thread_proc(LPVOID);
+
+// Presentation.
+int media_present_frame(bool advance);
+int media_fit_rect(RECT* out);
+int media_blit_frame(const RECT* dest, const RECT* src);
+int media_draw_status(HWND window, const char* text);
+
+// Pure parts of the presentation, free of devices.
+void media_fit_in(int client_w, int client_h, int video_w, int video_h, bool use_aspect, RECT* out);
+void media_crop_borders(RECT* src);
+void media_smooth(uint32_t* pixels, int stride, int left, int top, int right, int bottom, int level);

@@ -1,0 +1,181 @@
+// Video presentation: the next frame from the stream carried through the
+// DirectDraw surfaces into the viewer window, fitted, cropped and smoothed;
+// and the status texts drawn in the viewer.
+#include <string.h>
+
+#include <vector>
+
+#include "../gfx/gfx.h"
+#include "../ui/ui.h"
+#include "media_state.h"
+
+namespace {
+
+bool restore_lost_surfaces() {
+    IDirectDrawSurface* surfaces[] = {g_media.primary_surface, g_media.work_surface, g_media.video_surface};
+    HRESULT last = DD_OK;
+    for (IDirectDrawSurface* s : surfaces)
+        if (s && s->IsLost() == DDERR_SURFACELOST) last = s->Restore();
+    return SUCCEEDED(last);
+}
+
+bool blit(IDirectDrawSurface* to, RECT* to_rect, IDirectDrawSurface* from, RECT* from_rect) {
+    return to && from && SUCCEEDED(to->Blt(to_rect, from, from_rect, DDBLT_WAIT, nullptr));
+}
+
+// One pass of the smoothing filter over a row, in either direction.
+inline void smooth_row(uint32_t* row, uint32_t* line, int from, int to, int step, uint32_t level) {
+    uint32_t r = row[from];
+    for (int x = from;; x += step) {
+        uint32_t avg = ((r & 0xFEFEFE) + (line[x] & 0xFEFEFE)) >> 1;
+        uint32_t p = gfx_pixel_lerp(avg, row[x], level);
+        row[x] = line[x] = r = p;
+        if (x == to) break;
+    }
+}
+
+// A duration not yet known (0) is no end: a stream can take a moment to
+// report it, and would otherwise end before its first frame.
+bool reached_end() {
+    int64_t duration = g_playback.duration;
+    return duration > 0 && g_playback.position >= duration;
+}
+
+}  // namespace
+
+void media_fit_in(int client_w, int client_h, int video_w, int video_h, bool use_aspect, RECT* out) {
+    double a = use_aspect ? static_cast<double>(video_w) / video_h : static_cast<double>(client_w) / client_h;
+    int width, height;
+    if (static_cast<double>(video_h) / client_h >= static_cast<double>(video_w) / client_w) {
+        height = client_h;
+        width = static_cast<int>(client_h * a);
+    } else {
+        width = client_w;
+        height = static_cast<int>(client_w / a);
+    }
+    out->left = (client_w - width) / 2;
+    out->top = (client_h - height) / 2;
+    out->right = out->left + width;
+    out->bottom = out->top + height;
+}
+
+void media_crop_borders(RECT* src) {
+    int crop = static_cast<int>((src->bottom - src->top + 1) * BORDER_CROP_FRACTION);
+    src->top += crop;
+    src->bottom -= crop;
+}
+
+void media_smooth(uint32_t* pixels, int stride, int left, int top, int right, int bottom, int level) {
+    if (right < left || bottom < top) return;
+    const uint32_t w = static_cast<uint32_t>(level);
+    std::vector<uint32_t> buffer(static_cast<size_t>(right + 1));
+    uint32_t* line = buffer.data();
+    auto row = [&](int y) { return pixels + static_cast<ptrdiff_t>(y) * stride; };
+    memcpy(line + left, row(top) + left, static_cast<size_t>(right - left + 1) * 4);
+    for (int y = top; y <= bottom; y++) smooth_row(row(y), line, left, right, 1, w);
+    memcpy(line + left, row(bottom) + left, static_cast<size_t>(right - left + 1) * 4);
+    for (int y = bottom; y >= top; y--) smooth_row(row(y), line, right, left, -1, w);
+}
+
+int media_fit_rect(RECT* out) {
+    if (!g_playback.has_video) return 0;
+    RECT client;
+    GetClientRect(g_playback.window, &client);
+    const RECT& v = g_media.sample_rect;
+    if (client.right <= 0 || client.bottom <= 0 || v.right - v.left <= 0 || v.bottom - v.top <= 0) {
+        *out = {0, 0, 0, 0};
+        return 1;
+    }
+    media_fit_in(client.right, client.bottom, v.right - v.left, v.bottom - v.top, g_playback.use_aspect != 0, out);
+    return 1;
+}
+
+int media_blit_frame(const RECT* dest, const RECT* src) {
+    IDirectDrawSurface* source = g_media.sample_surface;
+    RECT s = *src, d = *dest;
+    if (g_playback.state != MEDIA_PAUSED && g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL &&
+        g_media.video_width <= SMOOTHING_MAX_WIDTH) {
+        if (!blit(g_media.work_surface, &s, g_media.sample_surface, &s)) return 0;
+        DDSURFACEDESC desc = {};
+        desc.dwSize = sizeof desc;
+        if (SUCCEEDED(g_media.work_surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) {
+            // Blit rectangles exclude right and bottom; the filter's are inclusive.
+            media_smooth(static_cast<uint32_t*>(desc.lpSurface), static_cast<int>(desc.lPitch / 4), s.left, s.top,
+                         s.right - 1, s.bottom - 1, g_playback.smoothing_level);
+            g_media.work_surface->Unlock(nullptr);
+            source = g_media.work_surface;
+        }
+    }
+    if (!blit(g_media.video_surface, &s, source, &s)) return 0;
+    return blit(g_media.primary_surface, &d, g_media.video_surface, &s) ? 1 : 0;
+}
+
+int media_present_frame(bool advance) {
+    bool fresh = false;
+    int state = g_playback.state;
+    if (state == MEDIA_ERROR || state == MEDIA_STOPPED || !g_media.mm_stream) return 0;
+    if (advance && g_playback.has_video) {
+        if (!restore_lost_surfaces()) {
+            media_draw_status(g_playback.window, "Video Error");
+            Sleep(120);
+        } else {
+            HRESULT hr = g_media.stream_sample->Update(SSUPDATE_ASYNC, nullptr, nullptr, 0);
+            if (hr == E_ABORT || hr == E_INVALIDARG || hr == E_POINTER) return 1;
+            hr = g_media.stream_sample->CompletionStatus(COMPSTAT_WAIT, 100);
+            if (hr == MS_S_ENDOFSTREAM) return 2;
+            if (hr == E_ABORT) return 1;
+            fresh = hr == S_OK;
+        }
+        if (reached_end()) return 2;
+    }
+    if (advance && !g_playback.has_video) {
+        STREAM_TIME duration = 0;
+        int64_t position = 0;
+        g_media.mm_stream->GetDuration(&duration);
+        if (duration) g_playback.duration = duration;
+        media_stream_time(&position);
+        if (position) g_playback.position = position;
+        if (reached_end()) return 2;
+        media_draw_status(g_playback.window, "Audio Only");
+        Sleep(60);
+        return 0;
+    }
+    RECT dest;
+    if (!media_fit_rect(&dest)) return 0;
+    g_playback.video_rect = dest;
+    POINT origin = {0, 0};
+    ClientToScreen(g_playback.window, &origin);
+    OffsetRect(&dest, origin.x, origin.y);
+    if (IsIconic(g_playback.window) || IsRectEmpty(&dest) || !IsWindowVisible(g_playback.window) ||
+        !g_media.stream_sample)
+        return 0;
+    RECT src = g_media.sample_rect;
+    if (g_playback.remove_borders) media_crop_borders(&src);
+    src.right -= 1;
+    src.bottom -= 1;
+    if (!media_blit_frame(&dest, &src)) return 1;
+    if (fresh) g_media.frames_presented++;
+    return 0;
+}
+
+int media_draw_status(HWND window, const char* text) {
+    if (!window) return 1;
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = GetDC(window);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    HFONT font = ui_create_font("Arial", 15, 1, 0, 0, 0, 0);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, 0xFFFFFF);
+    RECT measure = {0, 0, client.right, 0};
+    int text_height = DrawTextA(dc, text, -1, &measure, DT_CALCRECT | DT_CENTER);
+    int offset = (client.bottom - text_height) / 2;
+    if (offset < 0) offset = 0;
+    RECT place = {0, offset, client.right, client.bottom};
+    DrawTextA(dc, text, -1, &place, DT_CENTER);
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(window, dc);
+    return 1;
+}

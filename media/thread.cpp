@@ -1,0 +1,120 @@
+// The media thread: plays one file from open to end, answering the requests
+// the controller leaves in the shared record, and ends itself.
+#include "../app/fault_guard.h"
+#include "media_state.h"
+
+namespace {
+
+struct ThreadRun {
+    bool completed;  // reached its end without taking the failure path
+};
+
+int64_t clamp_target(int64_t target) {
+    int64_t duration = g_playback.duration;
+    if (target < 0) return 0;
+    return target >= duration ? duration : target;
+}
+
+void post_event(WPARAM code) {
+    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, 0);
+}
+
+void read_times() {
+    int64_t value;
+    STREAM_TIME duration = 0;
+    if (g_media.mm_stream->GetDuration(&duration) != S_OK) return;
+    g_playback.duration = duration;
+    if (media_stream_time(&value) == S_OK) g_playback.position = value;
+}
+
+void run_body(void* context) {
+    ThreadRun* run = static_cast<ThreadRun*>(context);
+    run->completed = false;
+    media_teardown();
+    if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
+    g_playback.position = 0;
+    read_times();
+    if (FAILED(media_stream_run(true))) return;
+    media_apply_volume();
+    WPARAM exit_code = MEDIA_EVENT_FAILED;
+    g_playback.request = REQ_NONE;
+    post_event(MEDIA_EVENT_STARTED);
+
+    for (int32_t pass_count = 0;; pass_count++) {
+        g_playback.state = MEDIA_PLAYING;
+        int32_t request = g_playback.request;
+        if (request == REQ_STOP) {
+            exit_code = MEDIA_EVENT_STOPPED;
+            break;
+        }
+        switch (request) {
+        case REQ_PLAY: media_stream_run(true); break;
+        case REQ_PAUSE: g_playback.state = MEDIA_PAUSED; break;
+        case REQ_SEEK:
+            g_playback.position = clamp_target(g_playback.seek_target);
+            media_stream_seek(g_playback.position);
+            media_stream_run(true);
+            break;
+        case REQ_SEEK_PAUSED:
+            g_playback.position = clamp_target(g_playback.seek_target);
+            media_stream_seek(g_playback.position);
+            g_playback.state = MEDIA_PAUSED;
+            break;
+        default: break;  // snapshots arrive with the frame snapshot writer
+        }
+        g_playback.request = REQ_NONE;
+        if (g_playback.state == MEDIA_PAUSED) {
+            int64_t held_position = g_playback.position;
+            media_stream_run(false);
+            while (g_playback.request == REQ_NONE) {
+                media_present_frame(false);
+                Sleep(60);
+            }
+            g_playback.position = held_position;
+            media_stream_seek(held_position);
+            media_stream_run(true);
+            g_playback.state = MEDIA_PLAYING;
+        }
+        media_apply_volume();
+        int shown = media_present_frame(true);
+        if (shown == 1) break;
+        if (shown == 2) {
+            exit_code = MEDIA_EVENT_END;
+            break;
+        }
+        read_times();
+        if (pass_count % 15 == 0) SetThreadExecutionState(ES_DISPLAY_REQUIRED);
+    }
+
+    g_playback.request = REQ_NONE;
+    g_playback.state = MEDIA_STOPPING;
+    media_stream_run(false);
+    g_playback.position = 0;
+    media_stream_seek(0);
+    g_playback.position = 0;
+    media_teardown();
+    g_playback.state = MEDIA_STOPPED;
+    g_playback.error_text[0] = 0;
+    if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
+    g_playback.type_name[0] = 0;
+    if (g_playback.notify) post_event(exit_code);
+    run->completed = true;
+}
+
+}  // namespace
+
+DWORD WINAPI media_thread_proc(LPVOID) {
+    g_playback.state = MEDIA_LOADING;
+    g_playback.error_text[0] = 0;
+    g_playback.duration = 0;
+    g_playback.position = 0;
+    ThreadRun run = {false};
+    if (!app_run_guarded(run_body, &run) || !run.completed) {
+        g_playback.state = MEDIA_ERROR;
+        media_teardown();
+        g_playback.type_name[0] = 0;
+        if (g_playback.notify) post_event(MEDIA_EVENT_FAILED);
+        if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
+    }
+    return 0;
+}

@@ -1,0 +1,251 @@
+// The media engine playing real clips through the platform's decoding chain
+// into a window of the test's own, whose message queue records the events.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include <control.h>
+
+#include "../../media/media_state.h"
+#include "../e2e/e2e.h"
+
+namespace {
+
+std::vector<WPARAM> g_events;
+
+LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_MEDIA_EVENT) g_events.push_back(wparam);
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+void pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+}
+
+// Pumps the window's messages while waiting for the condition.
+template <class Condition>
+bool pump_until(Condition condition, int timeout_ms) {
+    return e2e_wait_until(
+        [&] {
+            pump();
+            return condition();
+        },
+        timeout_ms);
+}
+
+void pump_for(int ms) {
+    pump_until([] { return false; }, ms);
+}
+
+std::string clip(const char* name) {
+    const char* dir = getenv("TAVLIN_CLIPS");
+    return std::string(dir ? dir : "") + "\\" + name;
+}
+
+const int64_t SECOND = 10000000;
+
+class Playback : public ::testing::Test {
+protected:
+    HWND window = nullptr;
+    void SetUp() override {
+        ASSERT_TRUE(getenv("TAVLIN_CLIPS")) << "the test run makes the clips and names their folder";
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = window_proc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "media_test_window";
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        RegisterClassA(&wc);
+        // A 400 x 225 client area: a 4:3 clip leaves bars left and right.
+        RECT r = {0, 0, 400, 225};
+        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+        window = CreateWindowA("media_test_window", "media", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(window);
+        pump();
+        media_init();
+        media_set_option(1, 1);
+        media_set_window(window);
+        g_events.clear();
+    }
+    void TearDown() override {
+        media_stop();
+        media_set_option(2, 0);
+        media_set_option(3, 100);
+        DestroyWindow(window);
+        pump();
+    }
+    bool open(const char* name) {
+        media_set_path(clip(name).c_str());
+        return media_play() == 1;
+    }
+    // Counts the client pixels near a colour, and the box they lie in.
+    int pixels_like(uint32_t colour, RECT* box) {
+        int w, h;
+        std::vector<uint32_t> shot = e2e_capture_client(window, &w, &h);
+        int n = 0;
+        *box = {w, h, -1, -1};
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                uint32_t p = shot[y * w + x];
+                int d = 0;
+                for (int s = 0; s < 24; s += 8)
+                    d += abs(static_cast<int>((p >> s) & 255) - static_cast<int>((colour >> s) & 255));
+                if (d > 60) continue;
+                n++;
+                if (x < box->left) box->left = x;
+                if (y < box->top) box->top = y;
+                if (x > box->right) box->right = x;
+                if (y > box->bottom) box->bottom = y;
+            }
+        return n;
+    }
+};
+
+TEST_F(Playback, AClipPlaysToItsEndWithItsFramesFittedInTheWindow) {
+    ASSERT_TRUE(open("red.avi"));
+    EXPECT_EQ(media_get_state(), MEDIA_PLAYING);
+    char type[64] = "";
+    int has_video = -1;
+    EXPECT_EQ(media_get_info(type, &has_video), MEDIA_PLAYING);
+    EXPECT_EQ(has_video, 1);
+    // The 320 x 240 frames fill the height: 300 wide, 50 free at each side.
+    RECT box;
+    ASSERT_TRUE(pump_until([&] { return pixels_like(0xFF0000, &box) > 1000; }, 5000)) << "no red frame";
+    EXPECT_NEAR(box.left, 50, 2);
+    EXPECT_NEAR(box.right, 349, 2);
+    EXPECT_EQ(box.top, 0);
+    EXPECT_EQ(box.bottom, 224);
+    RECT fitted;
+    ASSERT_EQ(media_get_video_rect(&fitted), 1);
+    EXPECT_EQ(fitted.left, 50);
+    EXPECT_EQ(fitted.right, 350);
+    // Without the aspect ratio the frame fills the client area.
+    media_set_option(1, 0);
+    EXPECT_TRUE(pump_until([&] { return pixels_like(0xFF0000, &box) > 380 * 220 && box.left == 0; }, 3000));
+    media_set_option(1, 1);
+
+    int64_t last = 0;
+    bool rising = true;
+    ASSERT_TRUE(pump_until(
+        [&] {
+            int64_t p = media_get_position();
+            if (p < last && media_get_state() == MEDIA_PLAYING) rising = false;
+            if (p > last) last = p;
+            return media_get_state() == MEDIA_STOPPED;
+        },
+        10000));
+    EXPECT_TRUE(rising);
+    EXPECT_GT(last, SECOND * 3 / 2);
+    EXPECT_NEAR(static_cast<double>(media_get_duration()), 2.0 * SECOND, 0.1 * SECOND);
+    pump_until([&] { return g_events.size() >= 3; }, 2000);
+    EXPECT_EQ(g_events, (std::vector<WPARAM>{MEDIA_EVENT_OPENING, MEDIA_EVENT_STARTED, MEDIA_EVENT_END}));
+    EXPECT_EQ(media_get_position(), 0);
+    EXPECT_EQ(media_get_error(nullptr), 0);
+    EXPECT_EQ(media_get_info(type, nullptr), MEDIA_STOPPED);
+    EXPECT_STREQ(type, "");
+    EXPECT_EQ(media_stop(), 1);
+    EXPECT_EQ(media_pause() + media_seek(0) + media_snapshot() + media_get_info(nullptr, nullptr), 0);
+}
+
+TEST_F(Playback, PauseHoldsAndSeeksLandWhereAskedAndClamped) {
+    ASSERT_TRUE(open("long.avi"));
+    ASSERT_TRUE(pump_until([&] { return media_get_position() > SECOND / 2; }, 5000));
+    EXPECT_EQ(media_pause(), 1);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
+    int64_t held = media_get_position();
+    pump_for(600);
+    EXPECT_EQ(media_get_position(), held);
+    // A seek while paused lands on the target and stays paused.
+    EXPECT_EQ(media_seek(2 * SECOND), 1);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
+    EXPECT_EQ(media_get_position(), 2 * SECOND);
+    EXPECT_EQ(media_seek(-1), 1);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED && media_get_position() == 0; }, 2000));
+    // Playing on from a seek, the clock shows the media position.
+    EXPECT_EQ(media_play(), 1);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PLAYING; }, 2000));
+    EXPECT_EQ(media_seek(3 * SECOND), 1);
+    pump_for(500);
+    int64_t after = media_get_position();
+    EXPECT_GE(after, 3 * SECOND);
+    EXPECT_LT(after, 4 * SECOND);
+    // Beyond the end: the position lands on the duration and the media ends.
+    EXPECT_EQ(media_seek(100 * SECOND), 1);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 5000));
+    pump_until([&] { return g_events.size() >= 3; }, 2000);
+    EXPECT_EQ(g_events.back(), static_cast<WPARAM>(MEDIA_EVENT_END));
+}
+
+TEST_F(Playback, StopEndsTheThreadWhilePlayingAndWhilePaused) {
+    ASSERT_TRUE(open("long.avi"));
+    EXPECT_EQ(media_stop(), 1);
+    EXPECT_EQ(media_get_state(), MEDIA_STOPPED);
+    EXPECT_EQ(media_is_active(), 0);
+    pump_until([&] { return g_events.size() >= 3; }, 2000);
+    EXPECT_EQ(g_events.back(), static_cast<WPARAM>(MEDIA_EVENT_STOPPED));
+    ASSERT_TRUE(open("long.avi"));
+    media_pause();
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
+    EXPECT_EQ(media_stop(), 1);
+    EXPECT_EQ(media_get_state(), MEDIA_STOPPED);
+    // Smoothing off and borders removed: the frame still arrives.
+    media_set_option(3, 0);
+    media_set_option(2, 1);
+    ASSERT_TRUE(open("red.avi"));
+    RECT box;
+    EXPECT_TRUE(pump_until([&] { return pixels_like(0xFF0000, &box) > 1000; }, 5000));
+}
+
+TEST_F(Playback, AudioOnlyShowsItsStatusAndFailuresAreReported) {
+    ASSERT_TRUE(open("tone.wav"));
+    int has_video = -1;
+    media_get_info(nullptr, &has_video);
+    EXPECT_EQ(has_video, 0);
+    EXPECT_EQ(media_snapshot(), 0);
+    RECT box;
+    EXPECT_TRUE(pump_until([&] { return pixels_like(0xFFFFFF, &box) > 20; }, 3000)) << "no status text";
+    EXPECT_GT(box.left, 100);  // centred
+    EXPECT_LT(box.right, 300);
+    // The volume knob's setting reaches the audio output, in hundredths of a dB.
+    auto output_volume = [] {
+        long volume = 1;
+        IGraphBuilder* graph = nullptr;
+        IBasicAudio* audio = nullptr;
+        if (g_media.mm_stream && SUCCEEDED(g_media.mm_stream->GetFilterGraph(&graph)) && graph) {
+            if (SUCCEEDED(graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&audio)))) {
+                audio->get_Volume(&volume);
+                audio->Release();
+            }
+            graph->Release();
+        }
+        return volume;
+    };
+    EXPECT_EQ(output_volume(), 0);  // full until the knob is moved
+    const int level = 6553;         // a tenth: -20 dB
+    media_set_option(0, level | (level << 8));
+    EXPECT_EQ(media_get_option(0), level | (level << 8));
+    EXPECT_TRUE(pump_until([&] { return output_volume() == -2000; }, 2000)) << output_volume();
+    media_set_option(0, 0);
+    EXPECT_TRUE(pump_until([&] { return output_volume() == -10000; }, 2000)) << output_volume();
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 8000));
+    media_stop();
+
+    g_events.clear();
+    EXPECT_FALSE(open("no such clip.avi"));
+    char text[1024] = "";
+    ASSERT_GT(media_get_error(text), 0);
+    std::string report = text;
+    EXPECT_EQ(report.substr(report.size() - 35), "The specified file does not exist.\n");
+    pump();
+    EXPECT_EQ(g_events, (std::vector<WPARAM>{MEDIA_EVENT_OPENING, MEDIA_EVENT_OPEN_FAILED}));
+    EXPECT_FALSE(open("random.avi"));
+    media_get_error(text);
+    report = text;
+    EXPECT_EQ(report.substr(report.size() - 37), "The specified file cannot be played.\n");
+    EXPECT_TRUE(media_get_state() == MEDIA_ERROR || media_get_state() == MEDIA_STOPPED);
+}
+
+}  // namespace
