@@ -127,6 +127,13 @@ make_clips() {
     ffmpeg $q -f lavfi -i testsrc=s=320x240:r=25:d=6 -f lavfi -i sine=frequency=440:duration=6 \
         -c:v mjpeg -q:v 5 -c:a pcm_s16le -shortest "$dir/long.avi"
     ffmpeg $q -f lavfi -i sine=frequency=440:duration=2 "$dir/tone.wav"
+    ffmpeg $q -f lavfi -i sine=frequency=440:duration=2 "$dir/tone.mp3"
+    local green="-f lavfi -i color=c=green:s=320x240:r=25:d=2 -f lavfi -i sine=frequency=440:duration=2 -shortest"
+    ffmpeg $q $green -c:v wmv2 -c:a wmav2 "$dir/green.wmv"
+    ffmpeg $q $green -c:v libtheora -c:a libvorbis "$dir/green.ogv"
+    # (the program-stream muxer warns of buffer underflows at this low delay)
+    ffmpeg $q -loglevel fatal $green -c:v mpeg1video -c:a mp2 -muxdelay 0.001 -muxpreload 0.001 "$dir/green.mpg"
+    head -c 600000 "$dir/long.avi" > "$dir/truncated.avi"
     head -c 65536 /dev/urandom > "$dir/random.avi"
     export TAVLIN_CLIPS="Z:${dir//\//\\}"
 }

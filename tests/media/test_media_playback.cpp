@@ -50,6 +50,7 @@ const int64_t SECOND = 10000000;
 class Playback : public ::testing::Test {
 protected:
     HWND window = nullptr;
+    const int client_width = 400, client_height = 225;
     void SetUp() override {
         ASSERT_TRUE(getenv("TAVLIN_CLIPS")) << "the test run makes the clips and names their folder";
         WNDCLASSA wc = {};
@@ -58,8 +59,8 @@ protected:
         wc.lpszClassName = "media_test_window";
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         RegisterClassA(&wc);
-        // A 400 x 225 client area: a 4:3 clip leaves bars left and right.
-        RECT r = {0, 0, 400, 225};
+        // 400 x 225 by default: a 4:3 clip leaves bars left and right.
+        RECT r = {0, 0, client_width, client_height};
         AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
         window = CreateWindowA("media_test_window", "media", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
@@ -197,6 +198,37 @@ TEST_F(Playback, StopEndsTheThreadWhilePlayingAndWhilePaused) {
     ASSERT_TRUE(open("red.avi"));
     RECT box;
     EXPECT_TRUE(pump_until([&] { return pixels_like(0xFF0000, &box) > 1000; }, 5000));
+}
+
+TEST_F(Playback, OtherFormatsPlayAndABrokenFileEndsCleanly) {
+    const char* const clips[] = {"green.wmv", "green.ogv", "green.mpg"};
+    for (const char* name : clips) {
+        ASSERT_TRUE(open(name)) << name;
+        RECT box;
+        EXPECT_TRUE(pump_until([&] { return pixels_like(0x008000, &box) > 1000; }, 4000)) << name;
+        media_stop();
+    }
+    ASSERT_TRUE(open("tone.mp3"));
+    int has_video = -1;
+    EXPECT_EQ(media_get_info(nullptr, &has_video), MEDIA_PLAYING);
+    EXPECT_EQ(has_video, 0);
+    media_stop();
+    // A file cut short opens, plays what it holds and ends by itself.
+    pump();
+    g_events.clear();
+    if (open("truncated.avi")) {
+        EXPECT_TRUE(pump_until([&] {
+            int s = media_get_state();
+            return s == MEDIA_STOPPED || s == MEDIA_ERROR;
+        }, 10000));
+        pump_until([&] { return g_events.size() >= 3; }, 2000);
+        std::string seen;
+        for (WPARAM e : g_events) seen += std::to_string(e) + " ";
+        EXPECT_TRUE(seen == "0 1 2 " || seen == "0 1 9 ") << seen;
+    } else {
+        pump();
+        EXPECT_EQ(g_events.back(), static_cast<WPARAM>(MEDIA_EVENT_OPEN_FAILED));
+    }
 }
 
 TEST_F(Playback, AudioOnlyShowsItsStatusAndFailuresAreReported) {
