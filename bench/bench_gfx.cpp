@@ -5,35 +5,17 @@
 #include <windows.h>
 
 #include "../gfx/gfx.h"
+#include "bench_timing.h"
 
 namespace {
 
 const int W = 1920, H = 1080;
 Surface g_src, g_dst, g_half, g_double, g_vga, g_small, g_resized;
 
-double now_seconds() {
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart) QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / freq.QuadPart;
-}
-
-// Best of several batches, in Mpixel/s of destination pixels written.
+// In Mpixel/s of destination pixels written.
 template <class F>
 double mpixels_per_second(double pixels, F op) {
-    double best = 1e30;
-    for (int batch = 0; batch < 7; batch++) {
-        int n = 0;
-        double start = now_seconds(), t;
-        do {
-            op();
-            n++;
-            t = now_seconds() - start;
-        } while (t < 0.05);
-        if (t / n < best) best = t / n;
-    }
-    return pixels / best / 1e6;
+    return pixels / best_seconds(op) / 1e6;
 }
 
 void fill_random(Surface* s, bool random_transparency) {

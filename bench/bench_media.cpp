@@ -9,32 +9,9 @@
 #include <vector>
 
 #include "../media/media_state.h"
+#include "bench_timing.h"
 
 namespace {
-
-double now_seconds() {
-    static LARGE_INTEGER freq;
-    if (!freq.QuadPart) QueryPerformanceFrequency(&freq);
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / freq.QuadPart;
-}
-
-template <class F>
-double best_seconds(F op) {
-    double best = 1e30;
-    for (int batch = 0; batch < 7; batch++) {
-        int n = 0;
-        double start = now_seconds(), t;
-        do {
-            op();
-            n++;
-            t = now_seconds() - start;
-        } while (t < 0.05);
-        if (t / n < best) best = t / n;
-    }
-    return best;
-}
 
 void smoothing(int w, int h) {
     std::vector<uint32_t> frame(static_cast<size_t>(w) * h), copy(frame.size());
