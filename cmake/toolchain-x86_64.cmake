@@ -11,7 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Debian's plain "wine" prefers the 32-bit loader when it is installed; a
 # 64-bit program needs the 64-bit one.
 if(EXISTS /usr/lib/wine/wine64)
-  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run /usr/lib/wine/wine64)
 else()
-  set(CMAKE_CROSSCOMPILING_EMULATOR wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run wine64)
 endif()
