@@ -1,5 +1,4 @@
-// The blit family: nearest-neighbour copy and blend through one stepping core,
-// and the hand-over of a surface to a window's device context.
+// The blit family: nearest-neighbour copy and blend through one stepping core.
 #include "blend_ops.h"
 #include "blit_frame.h"
 
@@ -153,14 +152,4 @@ int gfx_blit_blend(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, i
     return gfx_with_blend_op<BehindOp>(flags, [&](const auto& op) {
         return run_blit(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, op);
     });
-}
-
-int gfx_blit_to_dc(HDC dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
-                   uint32_t) {
-    if (!src) return 0;
-    SelectObject(src->dc, src->bitmap);
-    if (x2 - x1 == sx2 - sx1 && y2 - y1 == sy2 - sy1)
-        return BitBlt(dst, x1, y1, x2 - x1 + 1, y2 - y1 + 1, src->dc, sx1, sy1, SRCCOPY);
-    return StretchBlt(dst, x1, y1, x2 - x1 + 1, y2 - y1 + 1, src->dc, sx1, sy1, sx2 - sx1 + 1, sy2 - sy1 + 1,
-                      SRCCOPY);
 }

@@ -3,6 +3,7 @@
 // inclusive corners. Results: 0 failure, odd success.
 #pragma once
 #include <windows.h>
+#include <stddef.h>
 #include <stdint.h>
 
 #define SURFACE_MAX_PIXELS 0x1000000

@@ -6,12 +6,9 @@
 #include "../app/fault_guard.h"
 #include "gfx.h"
 
-uint32_t checker_table[256];
-
 namespace {
 
 LONG g_use_count;
-thread_local GfxThreadState t_state;
 
 // A platform that refuses both the row transfer and the halftone stretch is
 // given this many tries, 30 ms apart, before the load fails.
@@ -79,18 +76,16 @@ bool stretch_into(Surface* s, HBITMAP source, int width, int height) {
 
 }  // namespace
 
-GfxThreadState* gfx_thread_state() { return &t_state; }
-
 int gfx_startup(int flags) {
     InterlockedIncrement(&g_use_count);
-    t_state.last_status = 0;
+    gfx_thread_state()->last_status = 0;
     return flags | 1;
 }
 
 int gfx_shutdown(int flags) {
     if (flags == -1) g_use_count = 0;
     else if (g_use_count > 0) InterlockedDecrement(&g_use_count);
-    t_state.last_status = 0;
+    gfx_thread_state()->last_status = 0;
     return flags | 1;
 }
 
@@ -230,7 +225,7 @@ int gfx_surface_load_bitmap(Surface* s, HBITMAP source) {
     {
         BITMAPINFOHEADER header = surface_header(s);
         header.biSizeImage = s->alloc_width * s->alloc_height * 4u;
-        t_state.last_status = 5;
+        gfx_thread_state()->last_status = 5;
         bool loaded = false;
         for (int attempt = 0; attempt < LOAD_ATTEMPTS && !loaded; attempt++) {
             if (attempt > 0) {
@@ -262,16 +257,12 @@ failed:
     return 0;
 }
 
-int gfx_set_clip(int x1, int y1, int x2, int y2) {
-    t_state.clip_x1 = x1;
-    t_state.clip_y1 = y1;
-    t_state.clip_x2 = x2;
-    t_state.clip_y2 = y2;
-    return 1;
-}
-
-int gfx_build_checker_pattern(uint32_t c0, uint32_t c1) {
-    for (int y = 0; y < 16; y++)
-        for (int x = 0; x < 16; x++) checker_table[y * 16 + x] = (((x >> 2) + (y >> 2)) & 1) ? c1 : c0;
-    return 1;
+int gfx_blit_to_dc(HDC dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
+                   uint32_t) {
+    if (!src) return 0;
+    SelectObject(src->dc, src->bitmap);
+    if (x2 - x1 == sx2 - sx1 && y2 - y1 == sy2 - sy1)
+        return BitBlt(dst, x1, y1, x2 - x1 + 1, y2 - y1 + 1, src->dc, sx1, sy1, SRCCOPY);
+    return StretchBlt(dst, x1, y1, x2 - x1 + 1, y2 - y1 + 1, src->dc, sx1, sy1, sx2 - sx1 + 1, sy2 - sy1 + 1,
+                      SRCCOPY);
 }

@@ -1,9 +1,12 @@
 // The one way into the playlist: files are appended, folders scanned depth
 // first in the order the file system lists them.
+#include <stdio.h>
 #include <string.h>
 
 #include "../ui/ui.h"
 #include "playlist.h"
+
+#include <commdlg.h>
 
 namespace {
 
@@ -56,6 +59,61 @@ int plist_add_path(char* path) {
     lstrcpynA(text + 13, slash ? slash + 1 : path, sizeof text - 13);
     plist_progress_show(text);
     plist_append(path);
+    return 1;
+}
+
+int plist_open_dialog(HWND owner, bool append) {
+    // Room for a long multiple selection: the folder, then each name.
+    static char names[65536];
+    names[0] = 0;
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter =
+        "All Known Media Files\0*.m3u;*.pls;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;*.mpv2;*.dat;"
+        "*.vob;*.avi;*.wav;*.wmv;*.wma;*.divx;*.asf;*.ogg;*.mid;*.midi\0"
+        "Supported Playlist Files\0*.m3u;*.pls;\0"
+        "All Files\0*.*\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = names;
+    ofn.nMaxFile = sizeof names;
+    ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY;
+    if (!GetOpenFileNameA(&ofn)) return 0;
+    names[sizeof names - 2] = names[sizeof names - 1] = 0;  // the list always ends
+    DWORD attributes = GetFileAttributesA(names);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        char path[PLIST_PATH_SIZE];
+        if (strlen(names) > PLIST_PATH_MAX) return 0;
+        strcpy(path, names);
+        if (!append) plist_reset();
+        plist_add_path(path);
+        if (!append) plist_select(0, false);
+        return 1;
+    }
+    // Several files: the folder comes first, then each name after its own
+    // terminator. A name too long to join to the folder is passed over.
+    char folder[PLIST_PATH_SIZE];
+    size_t folder_length = strlen(names);
+    if (folder_length + 1 > PLIST_PATH_MAX) return 0;
+    memcpy(folder, names, folder_length);
+    folder[folder_length++] = '\\';
+    folder[folder_length] = 0;
+    if (!append) plist_reset();
+    int n = 0;
+    for (const char* name = names + strlen(names) + 1; *name && name < names + sizeof names; name += strlen(name) + 1) {
+        char title[64];
+        snprintf(title, sizeof title, "Importing Files : %i", ++n);
+        SetWindowTextA(g_viewer_window, title);
+        char path[PLIST_PATH_SIZE];
+        if (folder_length + strlen(name) > PLIST_PATH_MAX) continue;
+        memcpy(path, folder, folder_length);
+        strcpy(path + folder_length, name);
+        plist_add_path(path);
+    }
+    if (!append) plist_select(0, false);
+    SetWindowTextA(g_viewer_window, UI_TITLE);
+    plist_progress_hide();
     return 1;
 }
 

@@ -36,6 +36,8 @@ void plist_shuffle(uint32_t seed);
 
 // Import.
 int plist_add_path(char* path);
+// The system's open dialog: replaces the list, or appends to it; 0 when cancelled.
+int plist_open_dialog(HWND owner, bool append);
 int plist_progress_show(const char* text);
 int plist_progress_hide();
 

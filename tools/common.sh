@@ -21,7 +21,7 @@ need_packages() {
 install_packages() {
     need_packages g++ cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
         binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
-        wine wine64 xvfb xdotool imagemagick pulseaudio pulseaudio-utils ffmpeg \
+        wine wine64 xvfb xdotool imagemagick pulseaudio pulseaudio-utils ffmpeg python3-xlib \
         gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly \
         gstreamer1.0-plugins-bad gstreamer1.0-libav
     # 32-bit Wine for the release build; when it cannot be had, the x86_64

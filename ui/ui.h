@@ -36,6 +36,10 @@ int ui_set_window_alpha(HWND window, int alpha);
 HFONT ui_create_font(const char* face, int size, int bold, int italic, int underline, int strike_out,
                      int size_in_points);
 
+// The Control Panel (modeless, its handle returned) and the About box (modal).
+HWND ui_create_control_panel(HWND owner);
+int ui_run_about(HWND owner);
+
 LRESULT CALLBACK ui_viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK ui_player_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 LRESULT CALLBACK ui_bubble_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);

@@ -12,6 +12,7 @@
 namespace {
 
 bool g_menu_open;
+POINT g_drag_point;  // pointer position at the previous step of a window drag
 
 const int64_t STEP_100NS = 50000000;  // five seconds
 
@@ -32,7 +33,7 @@ void append_clock(char* out, size_t size, int64_t position) {
     snprintf(out + n, size - n, "%i:%02i:%02i", seconds / 3600, (seconds / 60) % 60, seconds % 60);
 }
 
-void on_timer(HWND viewer) {
+void show_clock(HWND viewer) {
     int64_t position = media_get_position();
     if (position == 0) {
         SetWindowTextA(viewer, UI_TITLE);
@@ -45,6 +46,57 @@ void on_timer(HWND viewer) {
     SetWindowTextA(viewer, title);
     InvalidateRect(g_player_window, nullptr, FALSE);
     InvalidateRect(viewer, nullptr, TRUE);
+}
+
+int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CMD_PLAY; }
+
+// A key counts when it is down now or went down since the last poll, so a
+// held key repeats with the timer. The media keys act whatever has the focus.
+void poll_keys(HWND viewer) {
+    auto pressed = [](int key) { return GetAsyncKeyState(key) != 0; };
+    auto send = [viewer](int id) { SendMessageA(viewer, WM_COMMAND, id, 0); };
+    if (pressed(VK_MEDIA_PLAY_PAUSE)) send(play_or_pause());
+    if (pressed(VK_MEDIA_STOP)) send(CMD_STOP);
+    if (pressed(VK_MEDIA_PREV_TRACK)) send(CMD_PREV_TRACK);
+    if (pressed(VK_MEDIA_NEXT_TRACK)) send(CMD_NEXT_TRACK);
+    HWND front = GetForegroundWindow();
+    if (!front || (front != viewer && front != g_player_window)) return;
+    if (pressed(VK_LEFT)) send(CMD_STEP_REVERSE);
+    if (pressed(VK_RIGHT)) send(CMD_STEP_FORWARD);
+    if (pressed(VK_SPACE)) send(play_or_pause());
+    if (pressed(VK_RETURN)) send(CMD_FULL_SCREEN);
+}
+
+bool full_screen(HWND viewer) { return ui_set_viewer_mode(viewer, VIEWER_MODE_QUERY) != 0; }
+
+void erase_background(HWND viewer, HDC dc) {
+    int state = media_get_state();
+    if (state != MEDIA_PLAYING && state != MEDIA_PAUSED) return;
+    RECT client, video;
+    GetClientRect(viewer, &client);
+    int saved = SaveDC(dc);
+    if (media_get_video_rect(&video)) ExcludeClipRect(dc, video.left, video.top, video.right, video.bottom);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RestoreDC(dc, saved);
+}
+
+// In full screen the pointer hides unless something it may be needed for is shown.
+void set_cursor(HWND viewer) {
+    bool hide = full_screen(viewer) && !g_menu_open && !IsWindowVisible(g_player_window) &&
+                !(g_playlist_window && IsWindowVisible(g_playlist_window)) &&
+                !(g_control_panel_window && IsWindowVisible(g_control_panel_window));
+    SetCursor(hide ? nullptr : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
+}
+
+void drag_window(HWND viewer) {
+    if (IsZoomed(viewer) || full_screen(viewer)) return;
+    POINT p;
+    GetCursorPos(&p);
+    RECT r;
+    GetWindowRect(viewer, &r);
+    SetWindowPos(viewer, nullptr, r.left + p.x - g_drag_point.x, r.top + p.y - g_drag_point.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    g_drag_point = p;
 }
 
 void paint_logo(HWND viewer) {
@@ -126,16 +178,37 @@ void on_media_event(HWND viewer, WPARAM code) {
         repaint_all(viewer);
 }
 
-void on_command(HWND viewer, int id) {
+int open_files(HWND viewer) {
+    if (!plist_open_dialog(viewer, false)) return 0;
+    play_current_entry(viewer, false);
+    SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
+    return 1;
+}
+
+int on_command(HWND viewer, int id) {
     switch (id) {
+    case CMD_OPEN_FILES:
+        return open_files(viewer);
+    case CMD_ADD_FILES:
+        if (plist_count() == 0) return open_files(viewer);
+        plist_open_dialog(viewer, true);
+        SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
+        break;
+    case CMD_VIEW_CONTROL_PANEL:
+        g_control_panel_window = ui_create_control_panel(viewer);
+        break;
     case CMD_VIEW_PLAYLIST:
         g_playlist_window = plist_create_window(viewer);
         break;
     case CMD_PLAY: {
         char path[APP_PATH_SIZE];
         media_get_path(path);
-        if (app_file_exists(path)) media_play();
-        else play_current_entry(viewer, false);
+        if (app_file_exists(path)) {
+            media_play();
+        } else {
+            if (plist_count() == 0 && !plist_open_dialog(viewer, false)) return 0;
+            play_current_entry(viewer, false);
+        }
         SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
         break;
     }
@@ -158,9 +231,11 @@ void on_command(HWND viewer, int id) {
         break;
     case CMD_USE_ASPECT: media_set_option(1, !media_get_option(1)); break;
     case CMD_REMOVE_BORDERS: media_set_option(2, !media_get_option(2)); break;
+    case CMD_ABOUT: ui_run_about(viewer); break;
     case CMD_EXIT: SendMessageA(viewer, WM_CLOSE, 0, 0); break;
     default: break;
     }
+    return 1;
 }
 
 void on_popup_menu(HWND viewer) {
@@ -192,12 +267,17 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
         for (int key : cleared_keys) GetAsyncKeyState(key);
         return 0;
     case WM_TIMER:
-        if (wparam == UI_VIEWER_TIMER) on_timer(viewer);
+        if (wparam == UI_VIEWER_TIMER) show_clock(viewer);
+        poll_keys(viewer);
+        return 0;
+    case WM_KEYDOWN:
+        if (wparam == 0x43) media_snapshot();  // the letter C
         return 0;
     case WM_PAINT:
         paint_logo(viewer);
         return 0;
     case WM_ERASEBKGND:
+        erase_background(viewer, reinterpret_cast<HDC>(wparam));
         return 0;
     case WM_SIZE:
         on_size(viewer, wparam);
@@ -205,9 +285,32 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     case WM_MOVE:
         InvalidateRect(viewer, nullptr, TRUE);
         return 0;
-    case WM_COMMAND:
-        on_command(viewer, LOWORD(wparam));
+    case WM_STYLECHANGED:
+        InvalidateRect(viewer, nullptr, FALSE);
         return 0;
+    case WM_SIZING: {
+        RECT* r = reinterpret_cast<RECT*>(lparam);
+        if (r->right - r->left < 120) r->right = r->left + 120;
+        if (r->bottom - r->top < 120) r->bottom = r->top + 120;
+        return TRUE;
+    }
+    case WM_SETCURSOR:
+        if (LOWORD(lparam) != HTCLIENT) break;
+        set_cursor(viewer);
+        return TRUE;
+    case WM_LBUTTONDOWN:
+        SetCapture(viewer);
+        GetCursorPos(&g_drag_point);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (wparam & MK_LBUTTON) drag_window(viewer);
+        return 0;
+    case WM_LBUTTONUP:
+        ReleaseCapture();
+        if (full_screen(viewer)) SendMessageA(viewer, WM_COMMAND, CMD_SHOW_PLAYER, 0);
+        return 0;
+    case WM_COMMAND:
+        return on_command(viewer, LOWORD(wparam));
     case WM_INITMENUPOPUP:
         on_init_menu(reinterpret_cast<HMENU>(wparam), viewer);
         return 0;

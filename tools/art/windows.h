@@ -1,0 +1,7 @@
+// Stand-in for the system header when the artwork tool builds the engine's
+// pixel code for the build machine: the handles a Surface carries, as opaque
+// pointers nothing here dereferences.
+#pragma once
+#include <stdint.h>
+typedef void* HDC;
+typedef void* HBITMAP;
