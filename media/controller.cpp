@@ -94,7 +94,9 @@ int media_get_path(char* out) {
 }
 
 int media_play() {
-    if (g_playback.thread) {
+    // A thread that ended by itself (end of media, a failure) takes no more
+    // requests: "Play" then opens the file afresh instead of asking it.
+    if (g_playback.thread && !thread_ended()) {
         write_request(REQ_PLAY);
         return 1;
     }

@@ -126,6 +126,10 @@ make_clips() {
         -c:v mjpeg -q:v 3 -c:a pcm_s16le -shortest "$dir/red.avi"
     ffmpeg $q -f lavfi -i testsrc=s=320x240:r=25:d=6 -f lavfi -i sine=frequency=440:duration=6 \
         -c:v mjpeg -q:v 5 -c:a pcm_s16le -shortest "$dir/long.avi"
+    ffmpeg $q -f lavfi -i testsrc=s=160x120:r=25:d=12 -c:v mjpeg -q:v 5 "$dir/steps.avi"
+    # red with a blue band along the top that removing black borders crops away
+    ffmpeg $q -f lavfi -i color=c=red:s=320x240:r=25:d=6 -vf "drawbox=x=0:y=0:w=320:h=24:color=blue:t=fill" \
+        -c:v mjpeg -q:v 3 "$dir/banded.avi"
     ffmpeg $q -f lavfi -i sine=frequency=440:duration=2 "$dir/tone.wav"
     ffmpeg $q -f lavfi -i sine=frequency=440:duration=2 "$dir/tone.mp3"
     local green="-f lavfi -i color=c=green:s=320x240:r=25:d=2 -f lavfi -i sine=frequency=440:duration=2 -shortest"

@@ -36,6 +36,9 @@ int ui_set_window_alpha(HWND window, int alpha);
 HFONT ui_create_font(const char* face, int size, int bold, int italic, int underline, int strike_out,
                      int size_in_points);
 
+// The title clock: "<title> | h:mm:ss / h:mm:ss" from two media times.
+void ui_format_title(char* out, size_t size, int64_t position, int64_t duration);
+
 // The Control Panel (modeless, its handle returned) and the About box (modal).
 HWND ui_create_control_panel(HWND owner);
 int ui_run_about(HWND owner);

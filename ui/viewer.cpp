@@ -27,22 +27,14 @@ void play_current_entry(HWND viewer, bool stop_first) {
     media_play();
 }
 
-void append_clock(char* out, size_t size, int64_t position) {
-    int seconds = static_cast<int>(position / 10000 / 1000);
-    size_t n = strlen(out);
-    snprintf(out + n, size - n, "%i:%02i:%02i", seconds / 3600, (seconds / 60) % 60, seconds % 60);
-}
-
 void show_clock(HWND viewer) {
     int64_t position = media_get_position();
     if (position == 0) {
         SetWindowTextA(viewer, UI_TITLE);
         return;
     }
-    char title[128] = UI_TITLE " | ";
-    append_clock(title, sizeof title, position);
-    strcat(title, " / ");
-    append_clock(title, sizeof title, media_get_duration());
+    char title[128];
+    ui_format_title(title, sizeof title, position, media_get_duration());
     SetWindowTextA(viewer, title);
     InvalidateRect(g_player_window, nullptr, FALSE);
     InvalidateRect(viewer, nullptr, TRUE);
@@ -51,20 +43,23 @@ void show_clock(HWND viewer) {
 int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CMD_PLAY; }
 
 // A key counts when it is down now or went down since the last poll, so a
-// held key repeats with the timer. The media keys act whatever has the focus.
+// held key repeats with the timer. The media keys act whatever has the focus;
+// the others are read on every poll too, so that a key typed into another
+// program is not taken for ours when our window comes to the front.
 void poll_keys(HWND viewer) {
-    auto pressed = [](int key) { return GetAsyncKeyState(key) != 0; };
-    auto send = [viewer](int id) { SendMessageA(viewer, WM_COMMAND, id, 0); };
-    if (pressed(VK_MEDIA_PLAY_PAUSE)) send(play_or_pause());
-    if (pressed(VK_MEDIA_STOP)) send(CMD_STOP);
-    if (pressed(VK_MEDIA_PREV_TRACK)) send(CMD_PREV_TRACK);
-    if (pressed(VK_MEDIA_NEXT_TRACK)) send(CMD_NEXT_TRACK);
+    static const int keys[] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK, VK_MEDIA_NEXT_TRACK,
+                               VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
+    bool pressed[8];
+    for (int i = 0; i < 8; i++) pressed[i] = GetAsyncKeyState(keys[i]) != 0;
     HWND front = GetForegroundWindow();
-    if (!front || (front != viewer && front != g_player_window)) return;
-    if (pressed(VK_LEFT)) send(CMD_STEP_REVERSE);
-    if (pressed(VK_RIGHT)) send(CMD_STEP_FORWARD);
-    if (pressed(VK_SPACE)) send(play_or_pause());
-    if (pressed(VK_RETURN)) send(CMD_FULL_SCREEN);
+    bool ours_in_front = front && (front == viewer || front == g_player_window);
+    for (int i = 0; i < 8; i++) {
+        if (!pressed[i] || (i >= 4 && !ours_in_front)) continue;
+        static const int commands[] = {0, CMD_STOP, CMD_PREV_TRACK, CMD_NEXT_TRACK,
+                                       CMD_STEP_REVERSE, CMD_STEP_FORWARD, 0, CMD_FULL_SCREEN};
+        int id = commands[i] ? commands[i] : play_or_pause();
+        SendMessageA(viewer, WM_COMMAND, id, 0);
+    }
 }
 
 bool full_screen(HWND viewer) { return ui_set_viewer_mode(viewer, VIEWER_MODE_QUERY) != 0; }
@@ -262,8 +257,9 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     switch (message) {
     case WM_CREATE:
         SetTimer(viewer, UI_VIEWER_TIMER, 250, nullptr);
+        // Presses from before we started are not ours: Space and Return too.
         static const int cleared_keys[] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK,
-                                           VK_MEDIA_NEXT_TRACK, VK_LEFT, VK_RIGHT};
+                                           VK_MEDIA_NEXT_TRACK, VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
         for (int key : cleared_keys) GetAsyncKeyState(key);
         return 0;
     case WM_TIMER:
@@ -343,6 +339,22 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
 }
 
 }  // namespace
+
+namespace {
+void append_clock(char* out, size_t size, int64_t position) {
+    int seconds = static_cast<int>(position / 10000 / 1000);
+    size_t n = strlen(out);
+    snprintf(out + n, size - n, "%i:%02i:%02i", seconds / 3600, (seconds / 60) % 60, seconds % 60);
+}
+}  // namespace
+
+void ui_format_title(char* out, size_t size, int64_t position, int64_t duration) {
+    snprintf(out, size, "%s | ", UI_TITLE);
+    append_clock(out, size, position);
+    size_t n = strlen(out);
+    snprintf(out + n, size - n, " / ");
+    append_clock(out, size, duration);
+}
 
 LRESULT CALLBACK ui_viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return app_call_guarded(viewer_body, window, message, wparam, lparam, 0);

@@ -1,5 +1,6 @@
 #include "e2e.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 std::string e2e_program_path() {
@@ -67,6 +68,8 @@ bool e2e_wait_exit(E2eProgram* program, int timeout_ms, DWORD* exit_code) {
     if (exit_code) GetExitCodeProcess(program->process, exit_code);
     return true;
 }
+
+E2eProgram::~E2eProgram() { e2e_stop(this); }
 
 void e2e_stop(E2eProgram* program) {
     if (!program->process) return;
@@ -201,3 +204,61 @@ bool e2e_save_bmp(const std::string& path, const std::vector<uint32_t>& pixels, 
     e2e_make_file(path, data);
     return true;
 }
+
+std::string e2e_unix_path(const std::string& windows_path) {
+    // Wine's own export; a path it cannot name comes back empty.
+    typedef char*(CDECL * ToUnix)(const WCHAR*);
+    static ToUnix to_unix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!to_unix) return "";
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, windows_path.c_str(), -1, wide, MAX_PATH)) return "";
+    char* unix_path = to_unix(wide);
+    if (!unix_path) return "";
+    std::string out = unix_path;
+    HeapFree(GetProcessHeap(), 0, unix_path);
+    return out;
+}
+
+int e2e_run_unix(const std::string& command, int timeout_ms) {
+    // Wine starts programs of the build machine but cannot tell their exit
+    // code, so the shell writes it into a file.
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string status = std::string(temp) + "tavlin-e2e-status";
+    DeleteFileA(status.c_str());
+    std::string line = "Z:\\bin\\sh -c \"" + command + "; echo $? > '" + e2e_unix_path(status) + "'\"";
+    std::vector<char> buffer(line.begin(), line.end());
+    buffer.push_back(0);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    int code = -1;
+    e2e_wait_until([&] {
+        HANDLE h = CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        char text[16] = {};
+        DWORD got = 0;
+        ReadFile(h, text, sizeof text - 1, &got, nullptr);
+        CloseHandle(h);
+        if (got == 0 || !strchr(text, '\n')) return false;
+        code = atoi(text);
+        return true;
+    }, timeout_ms);
+    return code;
+}
+
+bool e2e_drop(HWND window, const std::vector<std::string>& windows_paths) {
+    POINT at = {30, 30};
+    ClientToScreen(window, &at);
+    std::string command = "/usr/bin/python3 " TAVLIN_SOURCE_DIR "/tools/xdnd-drop " + std::to_string(at.x) + " " +
+                          std::to_string(at.y);
+    for (const std::string& p : windows_paths) command += " '" + e2e_unix_path(p) + "'";
+    return e2e_run_unix(command, 20000) == 0;
+}
+
+bool e2e_key(const std::string& keysym) { return e2e_run_unix("xdotool key " + keysym, 10000) == 0; }

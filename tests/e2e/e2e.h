@@ -7,9 +7,15 @@
 #include <string>
 #include <vector>
 
+// Ends the program when it goes out of scope, so a failed test leaves no
+// running copy for the next one to hand its files to.
 struct E2eProgram {
     HANDLE process = nullptr;
     DWORD pid = 0;
+    E2eProgram() = default;
+    E2eProgram(const E2eProgram&) = delete;
+    E2eProgram& operator=(const E2eProgram&) = delete;
+    ~E2eProgram();
 };
 
 std::string e2e_program_path();  // the tavlin.exe beside the tests folder
@@ -35,6 +41,15 @@ std::vector<std::string> e2e_list_items(HWND list_box);
 // The client area as it is on the screen, 0x00RRGGBB per pixel, top row first.
 std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height);
 bool e2e_save_bmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height);
+
+// The build machine's name for a path, and running one of its programs
+// (through /bin/sh) for its exit code, or -1 when it did not end in time.
+std::string e2e_unix_path(const std::string& windows_path);
+int e2e_run_unix(const std::string& command, int timeout_ms);
+// A real drop of files on the window, through the X drag-and-drop protocol.
+bool e2e_drop(HWND window, const std::vector<std::string>& windows_paths);
+// A key pressed and released on the X display, by its keysym name.
+bool e2e_key(const std::string& keysym);
 
 // Polls condition every 20 ms until it holds or timeout_ms has passed.
 template <class Condition>

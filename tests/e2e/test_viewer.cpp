@@ -1,0 +1,312 @@
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "program_steps.h"
+
+namespace {
+
+std::string clip(const char* name) {
+    const char* dir = getenv("TAVLIN_CLIPS");
+    return std::string(dir ? dir : ".") + "\\" + name;
+}
+
+std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+std::string copy_clip(const char* name, const std::string& to) {
+    CopyFileA(clip(name).c_str(), to.c_str(), FALSE);
+    return to;
+}
+
+// The playing position the title shows, in seconds; -1 when it shows none.
+int title_seconds(HWND viewer) {
+    std::string t = e2e_text(viewer);
+    size_t bar = t.find(" | ");
+    int h, m, s;
+    if (bar == std::string::npos || sscanf(t.c_str() + bar + 3, "%d:%d:%d", &h, &m, &s) != 3) return -1;
+    return h * 3600 + m * 60 + s;
+}
+
+// The title stays as it is for a second: the clock stands still.
+bool clock_holds(HWND viewer) {
+    std::string before = e2e_text(viewer);
+    Sleep(1000);
+    return e2e_text(viewer) == before && title_seconds(viewer) >= 0;
+}
+
+bool clock_runs(HWND viewer, int timeout_ms) {
+    int start = title_seconds(viewer);
+    return e2e_wait_until([&] { return title_seconds(viewer) > start; }, timeout_ms);
+}
+
+// One pixel of the viewer's client area as the screen shows it.
+uint32_t pixel(HWND viewer, int x, int y) {
+    int w, h;
+    std::vector<uint32_t> shot = e2e_capture_client(viewer, &w, &h);
+    if (x < 0 || y < 0 || x >= w || y >= h) return 0xFFFFFFFF;
+    return shot[y * w + x];
+}
+
+int red(uint32_t p) { return (p >> 16) & 255; }
+int green(uint32_t p) { return (p >> 8) & 255; }
+int blue(uint32_t p) { return p & 255; }
+bool is_red(uint32_t p) { return p != 0xFFFFFFFF && red(p) > 180 && green(p) < 70 && blue(p) < 70; }
+bool is_green(uint32_t p) { return p != 0xFFFFFFFF && green(p) > 90 && red(p) < 70 && blue(p) < 70; }
+bool is_blue(uint32_t p) { return p != 0xFFFFFFFF && blue(p) > 180 && red(p) < 70 && green(p) < 70; }
+bool is_black(uint32_t p) { return p != 0xFFFFFFFF && red(p) < 16 && green(p) < 16 && blue(p) < 16; }
+
+// The colour at the top middle of the video, clear of the control strip.
+template <class Colour>
+bool top_shows(HWND viewer, Colour colour, int timeout_ms) {
+    return e2e_wait_until([&] {
+        RECT c;
+        GetClientRect(viewer, &c);
+        return colour(pixel(viewer, c.right / 2, 40));
+    }, timeout_ms);
+}
+
+void hide_player(E2eProgram* program, HWND viewer) {
+    HWND player = e2e_find_window(program->pid, "tavlin_player");
+    if (player && IsWindowVisible(player)) PostMessageA(viewer, WM_COMMAND, 40008, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 5000));
+}
+
+bool is_full_screen(HWND viewer) {
+    RECT r;
+    GetWindowRect(viewer, &r);
+    return !(GetWindowLongA(viewer, GWL_STYLE) & WS_CAPTION) && r.left == 0 && r.top == 0 &&
+           r.right == GetSystemMetrics(SM_CXSCREEN) && r.bottom == GetSystemMetrics(SM_CYSCREEN);
+}
+
+// Windowed at the given outer size, centred on the screen.
+bool is_windowed_at(HWND viewer, int width, int height) {
+    RECT r;
+    GetWindowRect(viewer, &r);
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    return (GetWindowLongA(viewer, GWL_STYLE) & WS_CAPTION) == WS_CAPTION && r.right - r.left == width &&
+           r.bottom - r.top == height && abs(r.left - (cx - width) / 2) <= 1 && abs(r.top - (cy - height) / 2) <= 1;
+}
+
+// A second launch hands its file to the running copy, which appends it.
+void hand_over(const std::string& path) {
+    E2eProgram second;
+    ASSERT_TRUE(e2e_start(&second, quoted(path)));
+    EXPECT_TRUE(e2e_wait_exit(&second, 15000, nullptr));
+    e2e_stop(&second);
+}
+
+// Starts the player on a file; null unless its title clock comes to show at least `seconds`.
+HWND start_playing(E2eProgram* program, const std::string& path, int seconds) {
+    HWND viewer = start_player(program, quoted(path));
+    if (viewer && !e2e_wait_until([&] { return title_seconds(viewer) >= seconds; }, 15000)) {
+        ADD_FAILURE() << "no title clock: " << e2e_text(viewer);
+        return nullptr;
+    }
+    return viewer;
+}
+
+HWND wait_box(E2eProgram* program, const char* caption) {
+    return e2e_wait_window(program->pid, "#32770", caption, 20000);
+}
+
+}  // namespace
+
+TEST(Viewer, TransportCommandsAndTheTitleClock) {
+    E2eProgram program;
+    HWND viewer = start_playing(&program, clip("steps.avi"), 1);
+    ASSERT_TRUE(viewer);
+    std::string title = e2e_text(viewer);
+    EXPECT_EQ(title.substr(0, 32), TITLE " | 0:00:0") << title;
+    EXPECT_EQ(title.substr(title.size() - 10), " / 0:00:12") << title;
+
+    PostMessageA(viewer, WM_COMMAND, 40003, 0);  // Pause
+    EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000));
+    int paused_at = title_seconds(viewer);
+    PostMessageA(viewer, WM_COMMAND, 40011, 0);  // Step Forward
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == paused_at + 5; }, 5000)) << e2e_text(viewer);
+    PostMessageA(viewer, WM_COMMAND, 40012, 0);  // Step Reverse
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == paused_at; }, 5000)) << e2e_text(viewer);
+    PostMessageA(viewer, WM_COMMAND, 40002, 0);  // Play resumes the same file
+    EXPECT_TRUE(clock_runs(viewer, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40004, 0);  // Stop
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000)) << e2e_text(viewer);
+    PostMessageA(viewer, WM_COMMAND, 40002, 0);  // Play starts it again
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 15000)) << e2e_text(viewer);
+    close_player(&program, viewer);
+}
+
+TEST(Viewer, AspectBordersAndFullScreen) {
+    E2eProgram program;
+    HWND viewer = start_playing(&program, clip("banded.avi"), 0);
+    ASSERT_TRUE(viewer);
+    hide_player(&program, viewer);
+    RECT c;
+    GetClientRect(viewer, &c);
+    int w = c.right, h = c.bottom;
+    ASSERT_GT(w, h) << "a wide window, so the 4:3 video leaves bars at the sides";
+
+    // Fitted to its aspect: black at the sides, the blue band along the top.
+    EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, w / 2, h / 2)); }, 5000));
+    EXPECT_TRUE(is_black(pixel(viewer, 3, h / 2)));
+    EXPECT_TRUE(is_blue(pixel(viewer, w / 2, 3)));
+    PostMessageA(viewer, WM_COMMAND, 40010, 0);  // Remove Black Borders crops the band away
+    EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, w / 2, 3)); }, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40010, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return is_blue(pixel(viewer, w / 2, 3)); }, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40009, 0);  // Use Aspect Ratio off: the video fills the width
+    EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, 3, h / 2)); }, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40009, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return is_black(pixel(viewer, 3, h / 2)); }, 5000));
+
+    // Full screen and back to the saved size, centred.
+    RECT before;
+    GetWindowRect(viewer, &before);
+    PostMessageA(viewer, WM_COMMAND, 40007, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return is_full_screen(viewer); }, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40007, 0);
+    EXPECT_TRUE(e2e_wait_until([&] {
+        return is_windowed_at(viewer, before.right - before.left, before.bottom - before.top);
+    }, 5000));
+
+    // A window over three quarters of the screen comes back at 512 x 288.
+    SetWindowPos(viewer, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_TRUE(e2e_wait_until([&] { RECT r; GetWindowRect(viewer, &r); return r.right - r.left == 900; }, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40007, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return is_full_screen(viewer); }, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40007, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return is_windowed_at(viewer, 512, 288); }, 5000));
+
+    // A double click enters full screen; a click there toggles the control strip.
+    HWND player = e2e_find_window(program.pid, "tavlin_player");
+    PostMessageA(viewer, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
+    EXPECT_TRUE(e2e_wait_until([&] { return is_full_screen(viewer); }, 5000));
+    bool shown = IsWindowVisible(player) != 0;
+    PostMessageA(viewer, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
+    EXPECT_TRUE(e2e_wait_until([&] { return (IsWindowVisible(player) != 0) != shown; }, 5000));
+    PostMessageA(viewer, WM_COMMAND, 40007, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return is_windowed_at(viewer, 512, 288); }, 5000));
+    close_player(&program, viewer);
+}
+
+TEST(Viewer, ThePlaylistMovesOnAtTheEndAndWraps) {
+    std::string dir = e2e_scratch_dir("viewer-wrap");
+    E2eProgram program;
+    HWND viewer = start_player(&program, quoted(copy_clip("red.avi", dir + "\\red.avi")));
+    ASSERT_TRUE(viewer);
+    hide_player(&program, viewer);
+    EXPECT_TRUE(top_shows(viewer, is_red, 15000));
+
+    // Alone in the list, the clip starts again at its end.
+    ASSERT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 10000));
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) < 1; }, 10000)) << e2e_text(viewer);
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 15000)) << e2e_text(viewer);
+
+    // With a second entry the end of one file plays the next, and the last wraps to the first.
+    hand_over(copy_clip("green.wmv", dir + "\\green.wmv"));
+    EXPECT_TRUE(top_shows(viewer, is_green, 20000));
+    EXPECT_TRUE(top_shows(viewer, is_red, 20000));
+    PostMessageA(viewer, WM_COMMAND, 40014, 0);  // Go To Prev Track from the first: the last
+    EXPECT_TRUE(top_shows(viewer, is_green, 15000));
+    PostMessageA(viewer, WM_COMMAND, 40013, 0);  // Go To Next Track from the last: the first
+    EXPECT_TRUE(top_shows(viewer, is_red, 15000));
+    close_player(&program, viewer);
+}
+
+TEST(Viewer, AFailedOpenShowsTheErrorAndAsksToProceed) {
+    std::string dir = e2e_scratch_dir("viewer-failed");
+    E2eProgram program;
+    HWND viewer = start_player(&program, quoted(copy_clip("random.avi", dir + "\\broken.avi")));
+    ASSERT_TRUE(viewer);
+    HWND box = wait_box(&program, "Media Engine Error");
+    ASSERT_TRUE(box);
+    EXPECT_FALSE(e2e_box_text(box).empty());
+    e2e_press(box, IDOK);
+    box = wait_box(&program, "Proceed?");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(e2e_box_text(box), "Proceed to the next file in the playlist?");
+    e2e_press(box, IDNO);
+    // Declined: nothing plays and nothing more is asked.
+    Sleep(1500);
+    EXPECT_EQ(e2e_text(viewer), TITLE);
+    EXPECT_FALSE(e2e_find_window(program.pid, "#32770", "Media Engine Error"));
+
+    // A good file handed over joins the list; "Play" tries the broken one again,
+    // and this time the answer is Yes.
+    hand_over(copy_clip("red.avi", dir + "\\good.avi"));
+    box = wait_box(&program, "Media Engine Error");
+    ASSERT_TRUE(box);
+    e2e_press(box, IDOK);
+    box = wait_box(&program, "Proceed?");
+    ASSERT_TRUE(box);
+    e2e_press(box, IDYES);
+    hide_player(&program, viewer);
+    EXPECT_TRUE(top_shows(viewer, is_red, 15000));
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0; }, 5000));
+    close_player(&program, viewer);
+}
+
+TEST(Viewer, ADropReplacesThePlaylistAndPlaysItsFirstEntry) {
+    std::string dir = e2e_scratch_dir("viewer-drop");
+    CreateDirectoryA((dir + "\\folder").c_str(), nullptr);
+    CreateDirectoryA((dir + "\\folder\\inner").c_str(), nullptr);
+    copy_clip("green.wmv", dir + "\\folder\\inner\\green.wmv");
+    std::string red_clip = copy_clip("red.avi", dir + "\\red.avi");
+    E2eProgram program;
+    HWND viewer = start_playing(&program, clip("steps.avi"), 0);
+    ASSERT_TRUE(viewer);
+    // A folder, scanned to its depth, then a file.
+    ASSERT_TRUE(e2e_drop(viewer, {dir + "\\folder", red_clip}));
+    hide_player(&program, viewer);
+    EXPECT_TRUE(top_shows(viewer, is_green, 15000));
+    HWND list = open_playlist(&program, viewer);
+    EXPECT_EQ(e2e_list_items(list), (std::vector<std::string>{"green.wmv", "red.avi"}));
+    close_player(&program, viewer);
+}
+
+TEST(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
+    E2eProgram program;
+    HWND viewer = start_playing(&program, clip("steps.avi"), 1);
+    ASSERT_TRUE(viewer);
+    // A click brings the viewer to the front.
+    POINT at = {30, 30};
+    ClientToScreen(viewer, &at);
+    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", 10000);
+    ASSERT_TRUE(e2e_wait_until([&] { return GetForegroundWindow() == viewer; }, 5000));
+    ASSERT_TRUE(e2e_key("space"));
+    EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000)) << "Space pauses";
+    ASSERT_TRUE(e2e_key("space"));
+    EXPECT_TRUE(clock_runs(viewer, 5000)) << "Space plays again";
+
+    // Another program in front: Space is not ours, the media keys still are.
+    E2eProgram other;
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    char notepad[] = "notepad.exe";
+    ASSERT_TRUE(CreateProcessA(nullptr, notepad, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    other.process = pi.hProcess;
+    other.pid = pi.dwProcessId;
+    EXPECT_TRUE(e2e_wait_until([&] {
+        HWND front = GetForegroundWindow();
+        DWORD pid = 0;
+        GetWindowThreadProcessId(front, &pid);
+        return front && pid == other.pid;
+    }, 15000));
+    ASSERT_TRUE(e2e_key("space"));
+    EXPECT_TRUE(clock_runs(viewer, 3000)) << "Space went to the other program";
+    ASSERT_TRUE(e2e_key("XF86AudioPlay"));
+    EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000)) << "the play key pauses";
+    ASSERT_TRUE(e2e_key("XF86AudioPlay"));
+    EXPECT_TRUE(clock_runs(viewer, 5000)) << "the play key plays again";
+    ASSERT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 3; }, 10000));
+    ASSERT_TRUE(e2e_key("XF86AudioNext"));  // the only entry: it starts again
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0 && title_seconds(viewer) < 2; }, 10000))
+        << e2e_text(viewer);
+    e2e_stop(&other);
+    // Back in front, the Space typed into the other program is not taken for ours.
+    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", 10000);
+    ASSERT_TRUE(e2e_wait_until([&] { return GetForegroundWindow() == viewer; }, 5000));
+    Sleep(600);
+    EXPECT_TRUE(clock_runs(viewer, 3000)) << "a stale Space paused the clip";
+    close_player(&program, viewer);
+}
