@@ -8,6 +8,21 @@
 
 extern HINSTANCE g_instance;
 
+// Copies text into a caller's buffer of size bytes when all of it fits, with
+// its terminator; otherwise leaves the buffer empty and returns 0. Text is
+// never cut short: a shortened path would name another file.
+static inline int app_copy_text(char* out, size_t size, const char* text) {
+    if (!out || size == 0) return 0;
+    size_t n = 0;
+    while (text[n] && n < size) n++;
+    if (n >= size) {
+        out[0] = 0;
+        return 0;
+    }
+    for (size_t i = 0; i <= n; i++) out[i] = text[i];
+    return 1;
+}
+
 // The record every running copy of the program sees. Layout is fixed: other
 // copies of the same executable read it at these offsets.
 struct SharedHandoff {
@@ -18,6 +33,9 @@ struct SharedHandoff {
 static_assert(sizeof(SharedHandoff) == 268, "hand-off record layout");
 
 SharedHandoff* app_shared_handoff();
+// Copies the path a record holds into out: 1 only for a non-empty path whose
+// terminator lies inside the record's record_size bytes and that fits out.
+int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size);
 
 int app_parse_command_line(const char* command_line, char* path_out);
 int app_file_exists(const char* path);

@@ -15,3 +15,18 @@ int app_run_guarded(app_guarded_proc proc, void* context);
 // A window or dialog procedure run under a guard; a fault yields on_fault.
 LRESULT app_call_guarded(WNDPROC body, HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                          LRESULT on_fault);
+
+// The one form of every window and dialog procedure: the body runs under a
+// guard, so a fault in one message costs that message only:
+//   const WNDPROC ui_x_proc = app_guarded_window<x_body>;
+//   CreateDialogParamA(..., app_guarded_dialog<x_body>, 0);
+template <WNDPROC Body, LRESULT OnFault = 0>
+LRESULT CALLBACK app_guarded_window(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return app_call_guarded(Body, window, message, wparam, lparam, OnFault);
+}
+
+// A faulting dialog message reports "not handled" (FALSE).
+template <WNDPROC Body>
+INT_PTR CALLBACK app_guarded_dialog(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    return static_cast<INT_PTR>(app_call_guarded(Body, dialog, message, wparam, lparam, FALSE));
+}

@@ -34,6 +34,17 @@ bool wait_for(bool want_pending, DWORD limit_ms) {
 
 SharedHandoff* app_shared_handoff() { return &g_shared_handoff; }
 
+int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size) {
+    if (!out || out_size == 0) return 0;
+    out[0] = 0;
+    const char* end = static_cast<const char*>(memchr(record, 0, record_size));
+    if (!end || end == record) return 0;
+    size_t length = static_cast<size_t>(end - record);
+    if (length >= out_size) return 0;
+    memcpy(out, record, length + 1);
+    return 1;
+}
+
 int app_handoff_send(const char* path) {
     size_t length = strlen(path);
     if (length == 0 || length >= sizeof g_shared_handoff.path) return 0;
@@ -72,9 +83,8 @@ int app_handoff_receive() {
     // Work on a copy: the record is written by other processes and is trusted
     // only as far as a terminator inside its 260 bytes.
     char path[PLIST_PATH_SIZE];
-    const char* end = static_cast<const char*>(memchr(g_shared_handoff.path, 0, sizeof g_shared_handoff.path));
-    bool whole = end != nullptr;
-    if (whole) memcpy(path, g_shared_handoff.path, static_cast<size_t>(end - g_shared_handoff.path) + 1);
+    bool whole = app_handoff_read_record(const_cast<const char*>(g_shared_handoff.path), sizeof g_shared_handoff.path,
+                                         path, sizeof path) != 0;
     MemoryBarrier();
     *reinterpret_cast<volatile char*>(g_shared_handoff.path) = 0;
     if (!whole) return 0;

@@ -23,7 +23,7 @@ void run_program(void* context) {
     gfx_startup(0);
     media_init();
     plist_reset();
-    media_set_option(1, 1);
+    media_set_option(MEDIA_OPTION_ASPECT, 1);
 
     if (app_parse_command_line(a->command_line, path) == 1 && app_file_exists(path)) {
         if (app_shared_handoff()->instance_count != 0) {

@@ -37,7 +37,7 @@ void playback(const char* clip, int clip_frames) {
     HWND window = CreateWindowA(wc.lpszClassName, "bench", WS_POPUP | WS_VISIBLE, 0, 0, 960, 540, nullptr, nullptr,
                                 wc.hInstance, nullptr);
     media_init();
-    media_set_option(1, 1);
+    media_set_option(MEDIA_OPTION_ASPECT, 1);
     media_set_window(window);
     media_set_path(clip);
     if (!media_play()) {

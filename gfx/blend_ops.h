@@ -87,43 +87,39 @@ struct OverOp : Span<OverOp> {
     }
 };
 
-struct BehindOp : Span<BehindOp> {
+// The modes that mask their result with keep (which clears the transparency
+// byte when the caller asked for opaque pixels): one shape, one function each.
+template <uint32_t (*Blend)(uint32_t d, uint32_t s, int x, int y)>
+struct KeptOp : Span<KeptOp<Blend>> {
     uint32_t keep;
-    explicit BehindOp(uint32_t k) : keep(k) {}
-    uint32_t pixel(uint32_t d, uint32_t s, int, int) const { return px_behind(d, s) & keep; }
+    explicit KeptOp(uint32_t k) : keep(k) {}
+    uint32_t pixel(uint32_t d, uint32_t s, int x, int y) const { return Blend(d, s, x, y) & keep; }
 };
 
-struct MaskedOp : Span<MaskedOp> {
-    uint32_t keep;
-    explicit MaskedOp(uint32_t k) : keep(k) {}
-    uint32_t pixel(uint32_t d, uint32_t s, int, int) const { return px_masked(d, s) & keep; }
+// Modes that ignore keep: their transparency byte is part of the rule.
+template <uint32_t (*Blend)(uint32_t d, uint32_t s)>
+struct FreeOp : Span<FreeOp<Blend>> {
+    explicit FreeOp(uint32_t) {}
+    uint32_t pixel(uint32_t d, uint32_t s, int, int) const { return Blend(d, s); }
 };
 
-struct ColorOp : Span<ColorOp> {
-    explicit ColorOp(uint32_t) {}
-    uint32_t pixel(uint32_t d, uint32_t s, int, int) const { return px_color(d, s); }
-};
-
-struct CheckerOp : Span<CheckerOp> {
-    uint32_t keep;
-    explicit CheckerOp(uint32_t k) : keep(k) {}
-    uint32_t pixel(uint32_t, uint32_t s, int x, int y) const {
-        return px_checker(checker_table[((y & 15) << 4) | (x & 15)], s) & keep;
-    }
-};
-
-struct ColorSumOp : Span<ColorSumOp> {
-    explicit ColorSumOp(uint32_t) {}
-    uint32_t pixel(uint32_t d, uint32_t s, int, int) const { return px_color_sum(d, s); }
-};
-
+static inline uint32_t op_behind(uint32_t d, uint32_t s, int, int) { return px_behind(d, s); }
+static inline uint32_t op_masked(uint32_t d, uint32_t s, int, int) { return px_masked(d, s); }
+static inline uint32_t op_checker(uint32_t, uint32_t s, int x, int y) {
+    return px_checker(checker_table[((y & 15) << 4) | (x & 15)], s);
+}
 // The scaled blend's mode 1 draws the sample where the destination is opaque
 // and keeps the destination colour where it is transparent.
-struct StretchBehindOp : Span<StretchBehindOp> {
-    uint32_t keep;
-    explicit StretchBehindOp(uint32_t k) : keep(k) {}
-    uint32_t pixel(uint32_t d, uint32_t s, int, int) const { return px_lerp(d & 0x00FFFFFF, s, px_weight(d)) & keep; }
-};
+static inline uint32_t op_stretch_behind(uint32_t d, uint32_t s, int, int) {
+    return px_lerp(d & 0x00FFFFFF, s, px_weight(d));
+}
+
+using BehindOp = KeptOp<op_behind>;
+using MaskedOp = KeptOp<op_masked>;
+using CheckerOp = KeptOp<op_checker>;
+using StretchBehindOp = KeptOp<op_stretch_behind>;
+using ColorOp = FreeOp<px_color>;
+using ColorSumOp = FreeOp<px_color_sum>;
 
 // Calls run(op) with the operation of the blend mode in flags; Mode1 is the
 // mode-1 operation of the caller's family.

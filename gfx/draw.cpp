@@ -26,19 +26,13 @@ bool drawable(const Surface* s) {
     return s && s->pixels && s->width > 0 && s->height > 0;
 }
 
-// The blend rule: the colour with T cleared mixed over the old pixel by the
-// colour's own weight.
-inline uint32_t blend_pixel(uint32_t old, uint32_t colour) {
-    return px_lerp(old, colour & 0x00FFFFFF, px_weight(colour));
-}
-
 struct Solid {
     uint32_t colour;
     void operator()(uint32_t* p) const { *p = colour; }
 };
 struct Blended {
     uint32_t colour;
-    void operator()(uint32_t* p) const { *p = blend_pixel(*p, colour); }
+    void operator()(uint32_t* p) const { *p = px_over(*p, colour); }
 };
 
 int clamp_int(int64_t v) { return v > 0x7FFFFFFF ? 0x7FFFFFFF : v < -0x7FFFFFFF ? -0x7FFFFFFF : static_cast<int>(v); }
@@ -196,7 +190,7 @@ int gfx_fill_copy(Surface* s, int x1, int y1, int x2, int y2, uint32_t colour, u
 
 int gfx_fill_blend(Surface* s, int x1, int y1, int x2, int y2, uint32_t colour, uint32_t flags) {
     if (!(colour >> 24)) return gfx_fill_copy(s, x1, y1, x2, y2, colour, flags);
-    return fill_each(s, x1, y1, x2, y2, flags, [colour](uint32_t* p, int, int) { *p = blend_pixel(*p, colour); });
+    return fill_each(s, x1, y1, x2, y2, flags, [colour](uint32_t* p, int, int) { *p = px_over(*p, colour); });
 }
 
 int gfx_gradient_copy(Surface* s, int x1, int y1, int x2, int y2, uint32_t c11, uint32_t c21, uint32_t c12,
@@ -209,7 +203,7 @@ int gfx_gradient_blend(Surface* s, int x1, int y1, int x2, int y2, uint32_t c11,
                        uint32_t c22, uint32_t flags) {
     if (!((c11 | c21 | c12 | c22) >> 24)) return gfx_gradient_copy(s, x1, y1, x2, y2, c11, c21, c12, c22, flags);
     return gradient(s, x1, y1, x2, y2, c11, c21, c12, c22, flags,
-                    [](uint32_t* p, uint32_t g) { *p = blend_pixel(*p, g); });
+                    [](uint32_t* p, uint32_t g) { *p = px_over(*p, g); });
 }
 
 void gfx_pixel_add_sat(uint32_t* pixel, uint32_t value) {

@@ -58,6 +58,13 @@ uint32_t* gfx_surface_lock(Surface* s, uint32_t flags);
 int gfx_surface_unlock(Surface* s, int ignored);
 HDC gfx_surface_get_dc(Surface* s, HDC* out_dc, HBITMAP* out_bitmap);
 int gfx_surface_release_dc(Surface* s, HDC* dc);
+// Whether the record's DC and bitmap are both alive; changes nothing.
+bool gfx_surface_is_usable(const Surface* s);
+// Frees whichever of the record's platform objects are still alive and
+// empties it: for records that may be half-dead.
+void gfx_surface_discard(Surface* s);
+// Usable as it is, or made usable again: a half-dead record is rebuilt from its
+// surviving bitmap, or freed when that is not possible (false).
 bool gfx_surface_validate(Surface* s);
 int gfx_set_clip(int x1, int y1, int x2, int y2);
 int gfx_build_checker_pattern(uint32_t c0, uint32_t c1);

@@ -107,7 +107,7 @@ int gfx_radial_copy(Surface* s, int x1, int y1, int x2, int y2, uint32_t centre,
 int gfx_radial_blend(Surface* s, int x1, int y1, int x2, int y2, uint32_t centre, uint32_t edge, uint32_t flags) {
     if (!((centre | edge) >> 24)) return gfx_radial_copy(s, x1, y1, x2, y2, centre, edge, flags);
     return radial(s, x1, y1, x2, y2, centre, edge, flags,
-                  [](uint32_t* p, uint32_t g) { *p = px_lerp(*p, g & 0x00FFFFFF, px_weight(g)); });
+                  [](uint32_t* p, uint32_t g) { *p = px_over(*p, g); });
 }
 
 int gfx_flood_fill(Surface* s, int x, int y, uint8_t mode, uint32_t colour, uint32_t boundary, int32_t* box) {

@@ -218,7 +218,7 @@ int gfx_stretch_blend(Surface* dst, int x1, int y1, int x2, int y2, Surface* src
 int gfx_surface_resize(Surface* s, int width, int height, int mode) {
     if (!s || width < 1 || height < 1) return 0;
     if (!gfx_surface_refresh(s, 0) || mode == GFX_RESIZE_DISCARD) {
-        if (gfx_surface_validate(s)) gfx_surface_release(s, 0);
+        gfx_surface_discard(s);
         return gfx_surface_create(s, width, height, 0);
     }
     Surface temp = {};
@@ -232,14 +232,14 @@ int gfx_surface_resize(Surface* s, int width, int height, int mode) {
     else
         gfx_stretch_copy(&temp, 0, 0, tw - 1, th - 1, s, 0, 0, w - 1, h - 1,
                          mode == GFX_RESIZE_AREA ? GFX_SMOOTH_AREA : 0);
-    if (gfx_surface_validate(s)) gfx_surface_release(s, 0);
+    gfx_surface_discard(s);
     *s = temp;
     return result;
 }
 
 int gfx_surface_copy(Surface* dst, Surface* src) {
     if (!dst || !src || !gfx_surface_refresh(src, 0)) return 0;
-    if (gfx_surface_validate(dst)) gfx_surface_release(dst, 0);
+    gfx_surface_discard(dst);
     if (!gfx_surface_create(dst, src->width, src->height, 0)) return 0;
     bool copied = false;
     uint32_t* d = gfx_surface_lock(dst, 0);

@@ -186,20 +186,37 @@ int gfx_surface_release_dc(Surface*, HDC* dc) {
     return 1;
 }
 
+namespace {
+bool dc_alive(const Surface* s) {
+    DWORD type = s->dc ? GetObjectType(s->dc) : 0;
+    return type == OBJ_DC || type == OBJ_MEMDC;
+}
+bool bitmap_alive(const Surface* s) { return s->bitmap && GetObjectType(s->bitmap) == OBJ_BITMAP; }
+}  // namespace
+
+bool gfx_surface_is_usable(const Surface* s) {
+    return s && !record_is_empty(s) && dc_alive(s) && bitmap_alive(s);
+}
+
+void gfx_surface_discard(Surface* s) {
+    if (!s || record_is_empty(s)) return;
+    // A dead handle's number may already belong to another object: never delete it.
+    if (!dc_alive(s)) s->dc = nullptr;
+    if (!bitmap_alive(s)) s->bitmap = nullptr;
+    gfx_surface_release(s, 0);
+}
+
 bool gfx_surface_validate(Surface* s) {
     if (!s || record_is_empty(s)) return false;
-    DWORD dc_type = GetObjectType(s->dc);
-    bool dc_alive = dc_type == OBJ_DC || dc_type == OBJ_MEMDC;
-    bool bitmap_alive = GetObjectType(s->bitmap) == OBJ_BITMAP;
-    if (dc_alive && bitmap_alive) return true;
-    if (dc_alive) {
-        gfx_surface_release(s, 0);
+    if (gfx_surface_is_usable(s)) return true;
+    if (!bitmap_alive(s)) {
+        // Nothing alive is left as it is: nothing there to free.
+        if (dc_alive(s)) gfx_surface_discard(s);
         return false;
     }
-    if (!bitmap_alive) return false;
     HBITMAP detached = s->bitmap;
     s->bitmap = nullptr;
-    gfx_surface_release(s, 0);
+    gfx_surface_discard(s);
     bool rebuilt = gfx_surface_load_bitmap(s, detached) != 0;
     DeleteObject(detached);
     return rebuilt;
@@ -253,7 +270,7 @@ int gfx_surface_load_bitmap(Surface* s, HBITMAP source) {
 
 failed:
     if (converted) DeleteObject(converted);
-    if (gfx_surface_validate(s)) gfx_surface_release(s, 0);
+    gfx_surface_discard(s);
     return 0;
 }
 

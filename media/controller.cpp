@@ -87,10 +87,9 @@ int media_set_path(const char* path) {
     return 1;
 }
 
-int media_get_path(char* out) {
+int media_get_path(char* out, size_t size) {
     g_playback.path[259] = 0;
-    strcpy(out, g_playback.path);
-    return 1;
+    return app_copy_text(out, size, g_playback.path);
 }
 
 int media_play() {
@@ -186,17 +185,17 @@ int64_t media_get_position() { return g_playback.position; }
 
 int64_t media_get_duration() { return g_playback.duration; }
 
-int media_get_info(char* type_out, int* has_video_out) {
+int media_get_info(char* type_out, size_t type_size, int* has_video_out) {
     if (!g_playback.thread) return 0;
-    if (type_out) strcpy(type_out, g_playback.type_name);
+    if (type_out) app_copy_text(type_out, type_size, g_playback.type_name);
     if (has_video_out) *has_video_out = g_playback.has_video ? 1 : 0;
     return g_playback.state;
 }
 
-int media_get_error(char* out) {
+int media_get_error(char* out, size_t size) {
     int length = static_cast<int>(strlen(g_playback.error_text));
     if (length < 5) return 0;
-    if (out) memcpy(out, g_playback.error_text, static_cast<size_t>(length) + 1);
+    if (out) app_copy_text(out, size, g_playback.error_text);
     return length;
 }
 
@@ -208,25 +207,25 @@ int media_get_video_rect(RECT* out) {
 
 int media_get_option(int index) {
     switch (index) {
-    case 0: return g_playback.volume;
-    case 1: return g_playback.use_aspect ? 1 : 0;
-    case 2: return g_playback.remove_borders;
-    case 3: return g_playback.smoothing_level;
+    case MEDIA_OPTION_VOLUME: return g_playback.volume;
+    case MEDIA_OPTION_ASPECT: return g_playback.use_aspect ? 1 : 0;
+    case MEDIA_OPTION_BORDERS: return g_playback.remove_borders;
+    case MEDIA_OPTION_SMOOTHING: return g_playback.smoothing_level;
     default: return 1;
     }
 }
 
 int media_set_option(int index, int value) {
     switch (index) {
-    case 0:
+    case MEDIA_OPTION_VOLUME:
         g_playback.volume = value;
         g_playback.volume_set = 1;
         break;
-    case 1: g_playback.use_aspect = value != 0; break;
-    case 2: g_playback.remove_borders = value != 0; break;
-    case 3: g_playback.smoothing_level = value; break;
+    case MEDIA_OPTION_ASPECT: g_playback.use_aspect = value != 0; break;
+    case MEDIA_OPTION_BORDERS: g_playback.remove_borders = value != 0; break;
+    case MEDIA_OPTION_SMOOTHING: g_playback.smoothing_level = value; break;
     default: return 1;
     }
-    if (index == 1 || index == 2) blank_window();
+    if (index == MEDIA_OPTION_ASPECT || index == MEDIA_OPTION_BORDERS) blank_window();
     return 1;
 }

@@ -22,7 +22,7 @@
 int media_init();
 int media_set_window(HWND viewer);
 int media_set_path(const char* path);
-int media_get_path(char* out);
+int media_get_path(char* out, size_t size);
 int media_play();
 int media_pause();
 int media_seek(int64_t target);
@@ -32,8 +32,14 @@ int media_get_state();
 int media_is_active();
 int64_t media_get_position();
 int64_t media_get_duration();
-int media_get_info(char* type_out, int* has_video_out);
-int media_get_error(char* out);
+int media_get_info(char* type_out, size_t type_size, int* has_video_out);
+// The error report's length (0 when there is none); copied only when out holds all of it.
+int media_get_error(char* out, size_t size);
 int media_get_video_rect(RECT* out);
+// The options' indices.
+#define MEDIA_OPTION_VOLUME 0
+#define MEDIA_OPTION_ASPECT 1
+#define MEDIA_OPTION_BORDERS 2
+#define MEDIA_OPTION_SMOOTHING 3
 int media_get_option(int index);
 int media_set_option(int index, int value);

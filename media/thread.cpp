@@ -60,7 +60,7 @@ void run_body(void* context) {
             media_stream_seek(g_playback.position);
             g_playback.state = MEDIA_PAUSED;
             break;
-        default: break;  // snapshots arrive with the frame snapshot writer
+        default: break;
         }
         g_playback.request = REQ_NONE;
         if (g_playback.state == MEDIA_PAUSED) {

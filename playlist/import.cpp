@@ -8,35 +8,41 @@
 
 #include <commdlg.h>
 
-namespace {
-
-bool skipped_name(const char* name) {
+bool plist_import_skips(const char* name) {
     static const char* const skip[] = {".", "..", "thumbs.db", "desktop.ini", "folder.htt"};
     for (const char* s : skip)
         if (lstrcmpiA(name, s) == 0) return true;
     return false;
 }
 
-// Joins folder, a separator and tail into out (260 bytes); false when it does not fit.
-bool join_path(char* out, const char* folder, const char* tail) {
+bool plist_join_path(char* out, size_t size, const char* folder, const char* tail) {
     size_t a = strlen(folder), b = strlen(tail);
-    if (a + 1 + b > PLIST_PATH_MAX) return false;
+    if (a + 1 + b > PLIST_PATH_MAX || a + 1 + b >= size) return false;
     memcpy(out, folder, a);
     out[a] = '\\';
     memcpy(out + a + 1, tail, b + 1);
     return true;
 }
 
+size_t plist_trim_separator(char* path) {
+    size_t n = strnlen(path, PLIST_PATH_SIZE);
+    if (n > 0 && (path[n - 1] == '\\' || path[n - 1] == '/')) path[--n] = 0;
+    return n;
+}
+
+namespace {
+
 int add_folder(const char* folder) {
     SetCurrentDirectoryA(folder);
     char pattern[PLIST_PATH_SIZE];
-    if (!join_path(pattern, folder, "*.*")) return 0;
+    if (!plist_join_path(pattern, sizeof pattern, folder, "*.*")) return 0;
     WIN32_FIND_DATAA found;
     HANDLE find = FindFirstFileA(pattern, &found);
     if (find == INVALID_HANDLE_VALUE) return 0;
     do {
         char child[PLIST_PATH_SIZE];
-        if (skipped_name(found.cFileName) || !join_path(child, folder, found.cFileName)) continue;
+        if (plist_import_skips(found.cFileName) || !plist_join_path(child, sizeof child, folder, found.cFileName))
+            continue;
         plist_add_path(child);
     } while (FindNextFileA(find, &found));
     FindClose(find);
@@ -46,9 +52,8 @@ int add_folder(const char* folder) {
 }  // namespace
 
 int plist_add_path(char* path) {
-    size_t n = strnlen(path, PLIST_PATH_SIZE);
-    if (n > PLIST_PATH_MAX) return 0;
-    if (n > 0 && (path[n - 1] == '\\' || path[n - 1] == '/')) path[--n] = 0;
+    if (strnlen(path, PLIST_PATH_SIZE) > PLIST_PATH_MAX) return 0;
+    plist_trim_separator(path);
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return add_folder(path);
@@ -93,12 +98,7 @@ int plist_open_dialog(HWND owner, bool append) {
     }
     // Several files: the folder comes first, then each name after its own
     // terminator. A name too long to join to the folder is passed over.
-    char folder[PLIST_PATH_SIZE];
-    size_t folder_length = strlen(names);
-    if (folder_length + 1 > PLIST_PATH_MAX) return 0;
-    memcpy(folder, names, folder_length);
-    folder[folder_length++] = '\\';
-    folder[folder_length] = 0;
+    if (strlen(names) + 1 > PLIST_PATH_MAX) return 0;
     if (!append) plist_reset();
     int n = 0;
     for (const char* name = names + strlen(names) + 1; *name && name < names + sizeof names; name += strlen(name) + 1) {
@@ -106,10 +106,7 @@ int plist_open_dialog(HWND owner, bool append) {
         snprintf(title, sizeof title, "Importing Files : %i", ++n);
         SetWindowTextA(g_viewer_window, title);
         char path[PLIST_PATH_SIZE];
-        if (folder_length + strlen(name) > PLIST_PATH_MAX) continue;
-        memcpy(path, folder, folder_length);
-        strcpy(path + folder_length, name);
-        plist_add_path(path);
+        if (plist_join_path(path, sizeof path, names, name)) plist_add_path(path);
     }
     if (!append) plist_select(0, false);
     SetWindowTextA(g_viewer_window, UI_TITLE);

@@ -25,8 +25,9 @@ int plist_reset();
 int plist_clear();
 int plist_append(const char* path);
 int plist_remove(int index);
-bool plist_get(char* out, int index);
-int plist_get_current(char* out);
+// Copy entry index (or the current one) into out, which holds size bytes.
+bool plist_get(char* out, size_t size, int index);
+int plist_get_current(char* out, size_t size);
 int plist_count();
 int plist_select(int step, bool relative);
 int plist_arrange(int mode);
@@ -35,6 +36,13 @@ bool plist_name_goes_after(const char* a, const char* b);
 void plist_shuffle(uint32_t seed);
 
 // Import.
+// The names a folder scan passes over: "." and "..", and the shell's own files.
+bool plist_import_skips(const char* name);
+// folder, a backslash and tail into out (size bytes); false, out untouched,
+// when the joined path would be longer than a playlist entry takes.
+bool plist_join_path(char* out, size_t size, const char* folder, const char* tail);
+// Drops one trailing backslash or slash; the new length.
+size_t plist_trim_separator(char* path);
 int plist_add_path(char* path);
 // The system's open dialog: replaces the list, or appends to it; 0 when cancelled.
 int plist_open_dialog(HWND owner, bool append);

@@ -2,6 +2,7 @@
 // that is -1 exactly when the list is empty.
 #include <string.h>
 
+#include "../app/app.h"
 #include "playlist.h"
 
 namespace {
@@ -62,16 +63,15 @@ int plist_remove(int index) {
     return 1;
 }
 
-bool plist_get(char* out, int index) {
+bool plist_get(char* out, size_t size, int index) {
     if (index < 0 || index >= g_count) return false;
-    strcpy(out, g_entries[index].path);
-    return true;
+    return app_copy_text(out, size, g_entries[index].path) != 0;
 }
 
-int plist_get_current(char* out) {
-    if (out) {
+int plist_get_current(char* out, size_t size) {
+    if (out && size) {
         out[0] = 0;
-        if (g_current >= 0 && g_current < g_count) strcpy(out, g_entries[g_current].path);
+        if (g_current >= 0 && g_current < g_count) app_copy_text(out, size, g_entries[g_current].path);
     }
     return g_current;
 }

@@ -7,13 +7,11 @@ HWND g_playlist_window;
 
 namespace {
 
-const int LIST_CONTROL = 1000;
-
 void refresh_list(HWND dialog) {
-    HWND list = GetDlgItem(dialog, LIST_CONTROL);
+    HWND list = GetDlgItem(dialog, IDC_PLAYLIST_LIST);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     char path[PLIST_PATH_SIZE];
-    for (int i = 0; plist_get(path, i); i++)
+    for (int i = 0; plist_get(path, sizeof path, i); i++)
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(plist_name_part(path)));
     InvalidateRect(list, nullptr, FALSE);
 }
@@ -28,14 +26,14 @@ LRESULT CALLBACK playlist_dialog_body(HWND dialog, UINT message, WPARAM wparam, 
     case WM_SIZE: {
         RECT r;
         GetClientRect(dialog, &r);
-        SetWindowPos(GetDlgItem(dialog, LIST_CONTROL), nullptr, 0, 0, r.right, r.bottom, SWP_NOZORDER);
+        SetWindowPos(GetDlgItem(dialog, IDC_PLAYLIST_LIST), nullptr, 0, 0, r.right, r.bottom, SWP_NOZORDER);
         return 0;
     }
     case PLIST_WM_REFRESH:
         refresh_list(dialog);
         return 0;
     case PLIST_WM_REPAINT:
-        InvalidateRect(GetDlgItem(dialog, LIST_CONTROL), nullptr, FALSE);
+        InvalidateRect(GetDlgItem(dialog, IDC_PLAYLIST_LIST), nullptr, FALSE);
         return 0;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, LOWORD(wparam));
@@ -45,13 +43,9 @@ LRESULT CALLBACK playlist_dialog_body(HWND dialog, UINT message, WPARAM wparam, 
     return FALSE;
 }
 
-INT_PTR CALLBACK playlist_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    return static_cast<INT_PTR>(app_call_guarded(playlist_dialog_body, dialog,
-                                                 message, wparam, lparam, FALSE));
-}
-
 }  // namespace
 
 HWND plist_create_window(HWND owner) {
-    return CreateDialogParamA(g_instance, MAKEINTRESOURCEA(UI_DIALOG_PLAYLIST), owner, playlist_dialog_proc, 0);
+    return CreateDialogParamA(g_instance, MAKEINTRESOURCEA(UI_DIALOG_PLAYLIST), owner,
+                              app_guarded_dialog<playlist_dialog_body>, 0);
 }

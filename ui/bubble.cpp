@@ -19,19 +19,4 @@ LRESULT CALLBACK bubble_body(HWND bubble, UINT message, WPARAM wparam, LPARAM lp
 
 }  // namespace
 
-LRESULT CALLBACK ui_bubble_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return app_call_guarded(bubble_body, window, message, wparam, lparam, 0);
-}
-
-HFONT ui_create_font(const char* face, int size, int bold, int italic, int underline, int strike_out,
-                     int size_in_points) {
-    int h = size;
-    if (size_in_points) {
-        HWND desktop = GetDesktopWindow();
-        HDC dc = GetDC(desktop);
-        h = MulDiv(size, GetDeviceCaps(dc, LOGPIXELSY), 72);
-        ReleaseDC(desktop, dc);
-    }
-    return CreateFontA(-h, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic != 0, underline != 0, strike_out != 0,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
-}
+const WNDPROC ui_bubble_proc = app_guarded_window<bubble_body>;

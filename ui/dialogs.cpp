@@ -6,8 +6,6 @@
 
 namespace {
 
-const int SMOOTHING_OPTION = 3;
-
 void set_smoothing_bar(HWND bar, int level) {
     SCROLLINFO si = {};
     si.cbSize = sizeof si;
@@ -39,14 +37,14 @@ void on_scroll(HWND bar, int code) {
     }
     pos = pos < 0 ? 0 : pos > 191 ? 191 : pos;
     SetScrollPos(bar, SB_CTL, pos, TRUE);
-    media_set_option(SMOOTHING_OPTION, pos);
+    media_set_option(MEDIA_OPTION_SMOOTHING, pos);
 }
 
 LRESULT CALLBACK control_panel_body(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG:
         SetWindowTextA(dialog, "Controls | " UI_TITLE);
-        set_smoothing_bar(GetDlgItem(dialog, IDC_SMOOTHING), media_get_option(SMOOTHING_OPTION));
+        set_smoothing_bar(GetDlgItem(dialog, IDC_SMOOTHING), media_get_option(MEDIA_OPTION_SMOOTHING));
         ui_center_window(dialog, g_viewer_window);
         return TRUE;
     case WM_HSCROLL:
@@ -60,10 +58,6 @@ LRESULT CALLBACK control_panel_body(HWND dialog, UINT message, WPARAM wparam, LP
         return TRUE;
     }
     return FALSE;
-}
-
-INT_PTR CALLBACK control_panel_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    return static_cast<INT_PTR>(app_call_guarded(control_panel_body, dialog, message, wparam, lparam, FALSE));
 }
 
 LRESULT CALLBACK about_body(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
@@ -98,16 +92,14 @@ LRESULT CALLBACK about_body(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     return FALSE;
 }
 
-INT_PTR CALLBACK about_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
-    return static_cast<INT_PTR>(app_call_guarded(about_body, dialog, message, wparam, lparam, FALSE));
-}
-
 }  // namespace
 
 HWND ui_create_control_panel(HWND owner) {
-    return CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_CONTROL_PANEL), owner, control_panel_proc, 0);
+    return CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_CONTROL_PANEL), owner,
+                              app_guarded_dialog<control_panel_body>, 0);
 }
 
 int ui_run_about(HWND owner) {
-    return static_cast<int>(DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, about_proc, 0));
+    return static_cast<int>(DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_ABOUT), owner,
+                                                app_guarded_dialog<about_body>, 0));
 }

@@ -33,6 +33,4 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
 
 }  // namespace
 
-LRESULT CALLBACK ui_player_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return app_call_guarded(player_body, window, message, wparam, lparam, 0);
-}
+const WNDPROC ui_player_proc = app_guarded_window<player_body>;

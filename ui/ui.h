@@ -43,6 +43,5 @@ void ui_format_title(char* out, size_t size, int64_t position, int64_t duration)
 HWND ui_create_control_panel(HWND owner);
 int ui_run_about(HWND owner);
 
-LRESULT CALLBACK ui_viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-LRESULT CALLBACK ui_player_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
-LRESULT CALLBACK ui_bubble_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+// The window procedures, each its body under the fault guard.
+extern const WNDPROC ui_viewer_proc, ui_player_proc, ui_bubble_proc;

@@ -20,7 +20,7 @@ const int64_t STEP_100NS = 50000000;  // five seconds
 // is nothing to open, and the engine keeps what it had.
 void play_current_entry(HWND viewer, bool stop_first) {
     char path[PLIST_PATH_SIZE];
-    if (plist_get_current(path) < 0 || !path[0]) return;
+    if (plist_get_current(path, sizeof path) < 0 || !path[0]) return;
     if (stop_first) media_stop();
     media_set_window(viewer);
     media_set_path(path);
@@ -46,11 +46,12 @@ int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CM
 // held key repeats with the timer. The media keys act whatever has the focus;
 // the others are read on every poll too, so that a key typed into another
 // program is not taken for ours when our window comes to the front.
+const int POLLED_KEYS[8] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK, VK_MEDIA_NEXT_TRACK,
+                            VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
+
 void poll_keys(HWND viewer) {
-    static const int keys[] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK, VK_MEDIA_NEXT_TRACK,
-                               VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
     bool pressed[8];
-    for (int i = 0; i < 8; i++) pressed[i] = GetAsyncKeyState(keys[i]) != 0;
+    for (int i = 0; i < 8; i++) pressed[i] = GetAsyncKeyState(POLLED_KEYS[i]) != 0;
     HWND front = GetForegroundWindow();
     bool ours_in_front = front && (front == viewer || front == g_player_window);
     for (int i = 0; i < 8; i++) {
@@ -76,15 +77,18 @@ void erase_background(HWND viewer, HDC dc) {
 }
 
 // In full screen the pointer hides unless something it may be needed for is shown.
-void set_cursor(HWND viewer) {
+// Over the client area only; elsewhere the system sets the cursor (false).
+bool set_cursor(HWND viewer, UINT hit) {
+    if (hit != HTCLIENT) return false;
     bool hide = full_screen(viewer) && !g_menu_open && !IsWindowVisible(g_player_window) &&
                 !(g_playlist_window && IsWindowVisible(g_playlist_window)) &&
                 !(g_control_panel_window && IsWindowVisible(g_control_panel_window));
     SetCursor(hide ? nullptr : LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)));  // IDC_ARROW
+    return true;
 }
 
-void drag_window(HWND viewer) {
-    if (IsZoomed(viewer) || full_screen(viewer)) return;
+void drag_window(HWND viewer, WPARAM buttons) {
+    if (!(buttons & MK_LBUTTON) || IsZoomed(viewer) || full_screen(viewer)) return;
     POINT p;
     GetCursorPos(&p);
     RECT r;
@@ -164,7 +168,7 @@ void on_media_event(HWND viewer, WPARAM code) {
     if (code == MEDIA_EVENT_END) PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
     if (code == MEDIA_EVENT_OPEN_FAILED) {
         char text[4096] = "";
-        if (media_get_error(nullptr) < static_cast<int>(sizeof text)) media_get_error(text);
+        media_get_error(text, sizeof text);
         MessageBoxA(viewer, text, "Media Engine Error", MB_OK);
         if (MessageBoxA(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) == IDYES)
             PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
@@ -179,6 +183,23 @@ int open_files(HWND viewer) {
     SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
     return 1;
 }
+
+// Play resumes or reopens the engine's file while it exists; otherwise it
+// starts the playlist's current entry, asking for files when the list is empty.
+int on_play(HWND viewer) {
+    char path[APP_PATH_SIZE];
+    media_get_path(path, sizeof path);
+    if (app_file_exists(path)) {
+        media_play();
+    } else {
+        if (plist_count() == 0 && !plist_open_dialog(viewer, false)) return 0;
+        play_current_entry(viewer, false);
+    }
+    SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
+    return 1;
+}
+
+void toggle_option(int option) { media_set_option(option, !media_get_option(option)); }
 
 int on_command(HWND viewer, int id) {
     switch (id) {
@@ -195,18 +216,7 @@ int on_command(HWND viewer, int id) {
     case CMD_VIEW_PLAYLIST:
         g_playlist_window = plist_create_window(viewer);
         break;
-    case CMD_PLAY: {
-        char path[APP_PATH_SIZE];
-        media_get_path(path);
-        if (app_file_exists(path)) {
-            media_play();
-        } else {
-            if (plist_count() == 0 && !plist_open_dialog(viewer, false)) return 0;
-            play_current_entry(viewer, false);
-        }
-        SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
-        break;
-    }
+    case CMD_PLAY: return on_play(viewer);
     case CMD_PAUSE: media_pause(); break;
     case CMD_STOP: media_stop(); break;
     case CMD_STEP_FORWARD: media_seek(media_get_position() + STEP_100NS); break;
@@ -221,11 +231,10 @@ int on_command(HWND viewer, int id) {
         ShowWindow(g_player_window, IsWindowVisible(g_player_window) ? SW_HIDE : SW_SHOW);
         break;
     case CMD_FULL_SCREEN:
-        ui_set_viewer_mode(viewer, ui_set_viewer_mode(viewer, VIEWER_MODE_QUERY) ? VIEWER_MODE_WINDOWED
-                                                                                 : VIEWER_MODE_FULLSCREEN);
+        ui_set_viewer_mode(viewer, full_screen(viewer) ? VIEWER_MODE_WINDOWED : VIEWER_MODE_FULLSCREEN);
         break;
-    case CMD_USE_ASPECT: media_set_option(1, !media_get_option(1)); break;
-    case CMD_REMOVE_BORDERS: media_set_option(2, !media_get_option(2)); break;
+    case CMD_USE_ASPECT: toggle_option(MEDIA_OPTION_ASPECT); break;
+    case CMD_REMOVE_BORDERS: toggle_option(MEDIA_OPTION_BORDERS); break;
     case CMD_ABOUT: ui_run_about(viewer); break;
     case CMD_EXIT: SendMessageA(viewer, WM_CLOSE, 0, 0); break;
     default: break;
@@ -247,93 +256,79 @@ void on_popup_menu(HWND viewer) {
 
 void on_init_menu(HMENU menu, HWND viewer) {
     auto check = [menu](UINT id, bool on) { CheckMenuItem(menu, id, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED)); };
-    check(CMD_FULL_SCREEN, ui_set_viewer_mode(viewer, VIEWER_MODE_QUERY) != 0);
+    check(CMD_FULL_SCREEN, full_screen(viewer));
     check(CMD_SHOW_PLAYER, IsWindowVisible(g_player_window) != 0);
-    check(CMD_USE_ASPECT, media_get_option(1) != 0);
-    check(CMD_REMOVE_BORDERS, media_get_option(2) != 0);
+    check(CMD_USE_ASPECT, media_get_option(MEDIA_OPTION_ASPECT) != 0);
+    check(CMD_REMOVE_BORDERS, media_get_option(MEDIA_OPTION_BORDERS) != 0);
+}
+
+void on_create(HWND viewer) {
+    SetTimer(viewer, UI_VIEWER_TIMER, 250, nullptr);
+    // Presses from before we started are not ours: Space and Return too.
+    for (int key : POLLED_KEYS) GetAsyncKeyState(key);
+}
+
+void on_timer(HWND viewer, WPARAM id) {
+    if (id == UI_VIEWER_TIMER) show_clock(viewer);
+    poll_keys(viewer);
+}
+
+void on_key_down(WPARAM key) {
+    if (key == 'C') media_snapshot();
+}
+
+LRESULT on_sizing(RECT* r) {
+    if (r->right - r->left < 120) r->right = r->left + 120;
+    if (r->bottom - r->top < 120) r->bottom = r->top + 120;
+    return TRUE;
+}
+
+void on_button_down(HWND viewer) {
+    SetCapture(viewer);
+    GetCursorPos(&g_drag_point);
+}
+
+void on_button_up(HWND viewer) {
+    ReleaseCapture();
+    if (full_screen(viewer)) SendMessageA(viewer, WM_COMMAND, CMD_SHOW_PLAYER, 0);
+}
+
+void on_close(HWND viewer) {
+    if (MessageBoxA(viewer, "Do you wish to exit Tavlin Media Player?", "Exit Tavlin Media Player", MB_YESNO) != IDYES)
+        return;
+    DestroyWindow(g_player_window);
+    DestroyWindow(viewer);
+}
+
+void on_destroy(HWND viewer) {
+    media_stop();
+    KillTimer(viewer, UI_VIEWER_TIMER);
+    PostQuitMessage(0);
 }
 
 LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_CREATE:
-        SetTimer(viewer, UI_VIEWER_TIMER, 250, nullptr);
-        // Presses from before we started are not ours: Space and Return too.
-        static const int cleared_keys[] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK,
-                                           VK_MEDIA_NEXT_TRACK, VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
-        for (int key : cleared_keys) GetAsyncKeyState(key);
-        return 0;
-    case WM_TIMER:
-        if (wparam == UI_VIEWER_TIMER) show_clock(viewer);
-        poll_keys(viewer);
-        return 0;
-    case WM_KEYDOWN:
-        if (wparam == 0x43) media_snapshot();  // the letter C
-        return 0;
-    case WM_PAINT:
-        paint_logo(viewer);
-        return 0;
-    case WM_ERASEBKGND:
-        erase_background(viewer, reinterpret_cast<HDC>(wparam));
-        return 0;
-    case WM_SIZE:
-        on_size(viewer, wparam);
-        return 0;
-    case WM_MOVE:
-        InvalidateRect(viewer, nullptr, TRUE);
-        return 0;
-    case WM_STYLECHANGED:
-        InvalidateRect(viewer, nullptr, FALSE);
-        return 0;
-    case WM_SIZING: {
-        RECT* r = reinterpret_cast<RECT*>(lparam);
-        if (r->right - r->left < 120) r->right = r->left + 120;
-        if (r->bottom - r->top < 120) r->bottom = r->top + 120;
-        return TRUE;
-    }
-    case WM_SETCURSOR:
-        if (LOWORD(lparam) != HTCLIENT) break;
-        set_cursor(viewer);
-        return TRUE;
-    case WM_LBUTTONDOWN:
-        SetCapture(viewer);
-        GetCursorPos(&g_drag_point);
-        return 0;
-    case WM_MOUSEMOVE:
-        if (wparam & MK_LBUTTON) drag_window(viewer);
-        return 0;
-    case WM_LBUTTONUP:
-        ReleaseCapture();
-        if (full_screen(viewer)) SendMessageA(viewer, WM_COMMAND, CMD_SHOW_PLAYER, 0);
-        return 0;
-    case WM_COMMAND:
-        return on_command(viewer, LOWORD(wparam));
-    case WM_INITMENUPOPUP:
-        on_init_menu(reinterpret_cast<HMENU>(wparam), viewer);
-        return 0;
-    case WM_RBUTTONUP:
-        on_popup_menu(viewer);
-        return 0;
-    case WM_LBUTTONDBLCLK:
-        SendMessageA(viewer, WM_COMMAND, CMD_FULL_SCREEN, 0);
-        return 0;
-    case WM_DROPFILES:
-        on_drop(viewer, reinterpret_cast<HDROP>(wparam));
-        return 0;
-    case WM_MEDIA_EVENT:
-        on_media_event(viewer, wparam);
-        return 0;
-    case WM_CLOSE:
-        if (MessageBoxA(viewer, "Do you wish to exit Tavlin Media Player?", "Exit Tavlin Media Player", MB_YESNO) ==
-            IDYES) {
-            DestroyWindow(g_player_window);
-            DestroyWindow(viewer);
-        }
-        return 0;
-    case WM_DESTROY:
-        media_stop();
-        KillTimer(viewer, UI_VIEWER_TIMER);
-        PostQuitMessage(0);
-        return 0;
+    case WM_CREATE: on_create(viewer); return 0;
+    case WM_TIMER: on_timer(viewer, wparam); return 0;
+    case WM_KEYDOWN: on_key_down(wparam); return 0;
+    case WM_PAINT: paint_logo(viewer); return 0;
+    case WM_ERASEBKGND: erase_background(viewer, reinterpret_cast<HDC>(wparam)); return 0;
+    case WM_SIZE: on_size(viewer, wparam); return 0;
+    case WM_MOVE: InvalidateRect(viewer, nullptr, TRUE); return 0;
+    case WM_STYLECHANGED: InvalidateRect(viewer, nullptr, FALSE); return 0;
+    case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
+    case WM_SETCURSOR: if (set_cursor(viewer, LOWORD(lparam))) return TRUE; break;
+    case WM_LBUTTONDOWN: on_button_down(viewer); return 0;
+    case WM_MOUSEMOVE: drag_window(viewer, wparam); return 0;
+    case WM_LBUTTONUP: on_button_up(viewer); return 0;
+    case WM_COMMAND: return on_command(viewer, LOWORD(wparam));
+    case WM_INITMENUPOPUP: on_init_menu(reinterpret_cast<HMENU>(wparam), viewer); return 0;
+    case WM_RBUTTONUP: on_popup_menu(viewer); return 0;
+    case WM_LBUTTONDBLCLK: SendMessageA(viewer, WM_COMMAND, CMD_FULL_SCREEN, 0); return 0;
+    case WM_DROPFILES: on_drop(viewer, reinterpret_cast<HDROP>(wparam)); return 0;
+    case WM_MEDIA_EVENT: on_media_event(viewer, wparam); return 0;
+    case WM_CLOSE: on_close(viewer); return 0;
+    case WM_DESTROY: on_destroy(viewer); return 0;
     }
     return DefWindowProcA(viewer, message, wparam, lparam);
 }
@@ -356,6 +351,4 @@ void ui_format_title(char* out, size_t size, int64_t position, int64_t duration)
     append_clock(out, size, duration);
 }
 
-LRESULT CALLBACK ui_viewer_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return app_call_guarded(viewer_body, window, message, wparam, lparam, 0);
-}
+const WNDPROC ui_viewer_proc = app_guarded_window<viewer_body>;

@@ -166,3 +166,16 @@ int ui_set_window_alpha(HWND window, int alpha) {
     }
     return set_layered(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
 }
+
+HFONT ui_create_font(const char* face, int size, int bold, int italic, int underline, int strike_out,
+                     int size_in_points) {
+    int h = size;
+    if (size_in_points) {
+        HWND desktop = GetDesktopWindow();
+        HDC dc = GetDC(desktop);
+        h = MulDiv(size, GetDeviceCaps(dc, LOGPIXELSY), 72);
+        ReleaseDC(desktop, dc);
+    }
+    return CreateFontA(-h, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic != 0, underline != 0, strike_out != 0,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}

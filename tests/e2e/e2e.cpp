@@ -1,5 +1,7 @@
 #include "e2e.h"
 
+#include "../test_dib.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -167,14 +169,9 @@ std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height) {
     if (pixels.empty()) return pixels;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    BITMAPINFOHEADER bi = test_dib_header(w, h, 32);
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, w, h, screen, origin.x, origin.y, SRCCOPY);
     GdiFlush();
@@ -189,12 +186,7 @@ std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height) {
 
 bool e2e_save_bmp(const std::string& path, const std::vector<uint32_t>& pixels, int width, int height) {
     BITMAPFILEHEADER fh = {};
-    BITMAPINFOHEADER ih = {};
-    ih.biSize = sizeof ih;
-    ih.biWidth = width;
-    ih.biHeight = -height;
-    ih.biPlanes = 1;
-    ih.biBitCount = 32;
+    BITMAPINFOHEADER ih = test_dib_header(width, height, 32);
     fh.bfType = 0x4D42;
     fh.bfOffBits = sizeof fh + sizeof ih;
     fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size() * 4);

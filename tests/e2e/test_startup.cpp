@@ -64,23 +64,3 @@ TEST(Startup, ShowsTheViewerWithTheLogoAndExitsOnlyWhenConfirmed) {
     close_player(&program, viewer);
     e2e_stop(&program);
 }
-
-TEST(Startup, FileOnTheCommandLineBecomesThePlaylist) {
-    std::string dir = e2e_scratch_dir("startup");
-    std::string clip = e2e_make_file(dir + "\\first clip.avi");
-    E2eProgram program;
-    HWND viewer = start_player(&program, clip + " /unused-switch");
-    ASSERT_TRUE(viewer);
-    HWND list = open_playlist(&program, viewer);
-    EXPECT_EQ(e2e_list_items(list), std::vector<std::string>{"first clip.avi"});
-    close_player(&program, viewer);
-    e2e_stop(&program);
-
-    // A folder named on the command line is not a file: the list stays empty.
-    viewer = start_player(&program, "\"" + dir + "\"");
-    ASSERT_TRUE(viewer);
-    list = open_playlist(&program, viewer);
-    EXPECT_TRUE(e2e_list_items(list).empty());
-    close_player(&program, viewer);
-    e2e_stop(&program);
-}

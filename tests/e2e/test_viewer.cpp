@@ -110,8 +110,20 @@ HWND wait_box(E2eProgram* program, const char* caption) {
 
 }  // namespace
 
-TEST(Viewer, TransportCommandsAndTheTitleClock) {
+// Each test has a scratch folder of its own for the clips it copies.
+class Viewer : public ::testing::Test {
+protected:
+    std::string dir;
     E2eProgram program;
+    void SetUp() override { dir = e2e_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
+    std::string copy(const char* clip_name, const std::string& as) { return copy_clip(clip_name, dir + "\\" + as); }
+    // The player started on a copy of a clip.
+    HWND start_on(const char* clip_name, const std::string& as) {
+        return start_player(&program, quoted(copy(clip_name, as)));
+    }
+};
+
+TEST_F(Viewer, TransportCommandsAndTheTitleClock) {
     HWND viewer = start_playing(&program, clip("steps.avi"), 1);
     ASSERT_TRUE(viewer);
     std::string title = e2e_text(viewer);
@@ -134,8 +146,7 @@ TEST(Viewer, TransportCommandsAndTheTitleClock) {
     close_player(&program, viewer);
 }
 
-TEST(Viewer, AspectBordersAndFullScreen) {
-    E2eProgram program;
+TEST_F(Viewer, AspectBordersAndFullScreen) {
     HWND viewer = start_playing(&program, clip("banded.avi"), 0);
     ASSERT_TRUE(viewer);
     hide_player(&program, viewer);
@@ -187,10 +198,8 @@ TEST(Viewer, AspectBordersAndFullScreen) {
     close_player(&program, viewer);
 }
 
-TEST(Viewer, ThePlaylistMovesOnAtTheEndAndWraps) {
-    std::string dir = e2e_scratch_dir("viewer-wrap");
-    E2eProgram program;
-    HWND viewer = start_player(&program, quoted(copy_clip("red.avi", dir + "\\red.avi")));
+TEST_F(Viewer, ThePlaylistMovesOnAtTheEndAndWraps) {
+    HWND viewer = start_on("red.avi", "red.avi");
     ASSERT_TRUE(viewer);
     hide_player(&program, viewer);
     EXPECT_TRUE(top_shows(viewer, is_red, 15000));
@@ -201,7 +210,7 @@ TEST(Viewer, ThePlaylistMovesOnAtTheEndAndWraps) {
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 15000)) << e2e_text(viewer);
 
     // With a second entry the end of one file plays the next, and the last wraps to the first.
-    hand_over(copy_clip("green.wmv", dir + "\\green.wmv"));
+    hand_over(copy("green.wmv", "green.wmv"));
     EXPECT_TRUE(top_shows(viewer, is_green, 20000));
     EXPECT_TRUE(top_shows(viewer, is_red, 20000));
     PostMessageA(viewer, WM_COMMAND, 40014, 0);  // Go To Prev Track from the first: the last
@@ -211,10 +220,8 @@ TEST(Viewer, ThePlaylistMovesOnAtTheEndAndWraps) {
     close_player(&program, viewer);
 }
 
-TEST(Viewer, AFailedOpenShowsTheErrorAndAsksToProceed) {
-    std::string dir = e2e_scratch_dir("viewer-failed");
-    E2eProgram program;
-    HWND viewer = start_player(&program, quoted(copy_clip("random.avi", dir + "\\broken.avi")));
+TEST_F(Viewer, AFailedOpenShowsTheErrorAndAsksToProceed) {
+    HWND viewer = start_on("random.avi", "broken.avi");
     ASSERT_TRUE(viewer);
     HWND box = wait_box(&program, "Media Engine Error");
     ASSERT_TRUE(box);
@@ -231,7 +238,7 @@ TEST(Viewer, AFailedOpenShowsTheErrorAndAsksToProceed) {
 
     // A good file handed over joins the list; "Play" tries the broken one again,
     // and this time the answer is Yes.
-    hand_over(copy_clip("red.avi", dir + "\\good.avi"));
+    hand_over(copy("red.avi", "good.avi"));
     box = wait_box(&program, "Media Engine Error");
     ASSERT_TRUE(box);
     e2e_press(box, IDOK);
@@ -244,13 +251,11 @@ TEST(Viewer, AFailedOpenShowsTheErrorAndAsksToProceed) {
     close_player(&program, viewer);
 }
 
-TEST(Viewer, ADropReplacesThePlaylistAndPlaysItsFirstEntry) {
-    std::string dir = e2e_scratch_dir("viewer-drop");
+TEST_F(Viewer, ADropReplacesThePlaylistAndPlaysItsFirstEntry) {
     CreateDirectoryA((dir + "\\folder").c_str(), nullptr);
     CreateDirectoryA((dir + "\\folder\\inner").c_str(), nullptr);
-    copy_clip("green.wmv", dir + "\\folder\\inner\\green.wmv");
-    std::string red_clip = copy_clip("red.avi", dir + "\\red.avi");
-    E2eProgram program;
+    copy("green.wmv", "folder\\inner\\green.wmv");
+    std::string red_clip = copy("red.avi", "red.avi");
     HWND viewer = start_playing(&program, clip("steps.avi"), 0);
     ASSERT_TRUE(viewer);
     // A folder, scanned to its depth, then a file.
@@ -262,8 +267,7 @@ TEST(Viewer, ADropReplacesThePlaylistAndPlaysItsFirstEntry) {
     close_player(&program, viewer);
 }
 
-TEST(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
-    E2eProgram program;
+TEST_F(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
     HWND viewer = start_playing(&program, clip("steps.avi"), 1);
     ASSERT_TRUE(viewer);
     // A click brings the viewer to the front.

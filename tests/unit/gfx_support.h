@@ -6,8 +6,11 @@
 #include <string.h>
 #include <windows.h>
 
+#include <string>
+
 #include "../../gfx/blit_frame.h"
 #include "../../gfx/gfx.h"
+#include "../test_dib.h"
 
 #define POISON 0xEEEEEEEEu
 
@@ -26,12 +29,7 @@ inline bool guarded_create(GuardedSurface* g, int w, int h) {
     g->section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0, bytes, nullptr);
     if (!g->section) return false;
     g->view = static_cast<uint32_t*>(MapViewOfFile(g->section, FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    BITMAPINFOHEADER hd = {};
-    hd.biSize = sizeof hd;
-    hd.biWidth = w;
-    hd.biHeight = -h;
-    hd.biPlanes = 1;
-    hd.biBitCount = 32;
+    BITMAPINFOHEADER hd = test_dib_header(w, h, 32);
     void* bits = nullptr;
     g->s.dc = CreateCompatibleDC(nullptr);
     g->s.bitmap = CreateDIBSection(g->s.dc, reinterpret_cast<BITMAPINFO*>(&hd), DIB_RGB_COLORS, &bits, g->section,
@@ -86,3 +84,39 @@ inline void fill_coordinates(Surface* s, uint32_t t) {
 }
 
 inline uint32_t pixel_at(Surface* s, int x, int y) { return lock_pixels(s)[y * s->stride + x]; }
+
+// A surface created locked, released when it goes out of scope.
+struct Locked {
+    Surface s = {};
+    uint32_t* p = nullptr;
+    Locked(int w, int h) {
+        gfx_surface_create(&s, w, h, 0);
+        p = gfx_surface_lock(&s, 0);
+    }
+    ~Locked() { gfx_surface_release(&s, 0); }
+    Locked(const Locked&) = delete;
+    Locked& operator=(const Locked&) = delete;
+    uint32_t& at(int x, int y) { return p[y * s.stride + x]; }
+    void clear(uint32_t v = 0) {
+        for (int i = 0; i < s.stride * s.height; i++) p[i] = v;
+    }
+    int count(uint32_t v) {
+        int n = 0;
+        for (int i = 0; i < s.stride * s.height; i++) n += p[i] == v;
+        return n;
+    }
+    // The columns set in each row, as "row:first-last" pieces.
+    std::string rows(uint32_t v) {
+        std::string out;
+        for (int y = 0; y < s.height; y++) {
+            int a = -1, b = -1;
+            for (int x = 0; x < s.width; x++)
+                if (at(x, y) == v) {
+                    if (a < 0) a = x;
+                    b = x;
+                }
+            if (a >= 0) out += std::to_string(y) + ":" + std::to_string(a) + "-" + std::to_string(b) + " ";
+        }
+        return out;
+    }
+};

@@ -134,3 +134,22 @@ TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
     EXPECT_EQ(app_resolve_shortcut(buffer, buffer), 0);
     EXPECT_EQ(fake, buffer);
 }
+
+// The record other copies write is read only as far as a terminator inside it.
+TEST(HandoffRecord, GarbageAndUnterminatedRecordsAreRefused) {
+    char out[APP_PATH_SIZE];
+    char record[260];
+    memset(record, 'A', sizeof record);  // no terminator anywhere: a copy that died mid-write
+    EXPECT_EQ(app_handoff_read_record(record, sizeof record, out, sizeof out), 0);
+    EXPECT_STREQ(out, "");
+    record[259] = 0;  // 259 characters: the longest path there is
+    ASSERT_EQ(app_handoff_read_record(record, sizeof record, out, sizeof out), 1);
+    EXPECT_EQ(strlen(out), 259u);
+    char smaller[100];
+    EXPECT_EQ(app_handoff_read_record(record, sizeof record, smaller, sizeof smaller), 0);
+    strcpy(record, "C:\\clip.avi");
+    ASSERT_EQ(app_handoff_read_record(record, sizeof record, out, sizeof out), 1);
+    EXPECT_STREQ(out, "C:\\clip.avi");
+    record[0] = 0;
+    EXPECT_EQ(app_handoff_read_record(record, sizeof record, out, sizeof out), 0);
+}

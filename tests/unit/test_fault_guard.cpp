@@ -19,11 +19,6 @@ LRESULT CALLBACK faulting_body(HWND window, UINT message, WPARAM wparam, LPARAM 
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
-// As the program's own windows do: the procedure body runs under its own guard.
-LRESULT CALLBACK guarded_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    return app_call_guarded(faulting_body, window, message, wparam, lparam, 77);
-}
-
 void write_through_null(void*) { *g_null_pointer = 2; }
 void nested(void* result) {
     *static_cast<int*>(result) = app_run_guarded(write_through_null, nullptr);
@@ -38,7 +33,7 @@ TEST(FaultGuard, FaultsEndOnlyTheGuardedCall) {
     for (int i = 0; i < 1000; i++) ASSERT_EQ(app_run_guarded(write_through_null, nullptr), 0);
 
     WNDCLASSA c = {};
-    c.lpfnWndProc = guarded_proc;
+    c.lpfnWndProc = app_guarded_window<faulting_body, 77>;  // as the program's own windows are
     c.hInstance = GetModuleHandleA(nullptr);
     c.lpszClassName = "fault_guard_test";
     ASSERT_TRUE(RegisterClassA(&c));

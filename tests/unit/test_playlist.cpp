@@ -18,7 +18,7 @@ void fill(const std::vector<std::string>& paths) {
 std::vector<std::string> entries() {
     std::vector<std::string> out;
     char path[PLIST_PATH_SIZE];
-    for (int i = 0; plist_get(path, i); i++) out.push_back(path);
+    for (int i = 0; plist_get(path, sizeof path, i); i++) out.push_back(path);
     return out;
 }
 
@@ -27,29 +27,29 @@ std::vector<std::string> entries() {
 TEST(PlaylistStore, AppendMakesFirstEntryCurrentAndRefusesWhatDoesNotFit) {
     plist_reset();
     char out[PLIST_PATH_SIZE] = "untouched";
-    EXPECT_EQ(plist_get_current(out), -1);
+    EXPECT_EQ(plist_get_current(out, sizeof out), -1);
     EXPECT_STREQ(out, "");
     EXPECT_EQ(plist_select(1, true), 0);
-    EXPECT_EQ(plist_get_current(nullptr), -1);
+    EXPECT_EQ(plist_get_current(nullptr, 0), -1);
 
     EXPECT_EQ(plist_append("C:\\a.mp3"), 1);
-    EXPECT_EQ(plist_get_current(out), 0);
+    EXPECT_EQ(plist_get_current(out, sizeof out), 0);
     EXPECT_STREQ(out, "C:\\a.mp3");
 
     std::string longest(PLIST_PATH_MAX, 'x'), too_long(PLIST_PATH_MAX + 1, 'y');
     EXPECT_EQ(plist_append(longest.c_str()), 1);
     EXPECT_EQ(plist_append(too_long.c_str()), 0);
     EXPECT_EQ(plist_count(), 2);
-    EXPECT_TRUE(plist_get(out, 1));
+    EXPECT_TRUE(plist_get(out, sizeof out, 1));
     EXPECT_EQ(longest, out);
     strcpy(out, "kept");
-    EXPECT_FALSE(plist_get(out, 2));
-    EXPECT_FALSE(plist_get(out, -1));
+    EXPECT_FALSE(plist_get(out, sizeof out, 2));
+    EXPECT_FALSE(plist_get(out, sizeof out, -1));
     EXPECT_STREQ(out, "kept");
 
     plist_clear();
     plist_append("only");
-    EXPECT_EQ(plist_get_current(nullptr), 0);
+    EXPECT_EQ(plist_get_current(nullptr, 0), 0);
 }
 
 TEST(PlaylistStore, FullListRefusesTheNextPathAndKeepsTheFirst4096) {
@@ -62,9 +62,9 @@ TEST(PlaylistStore, FullListRefusesTheNextPathAndKeepsTheFirst4096) {
     EXPECT_EQ(plist_append("one too many"), 0);
     EXPECT_EQ(plist_count(), PLAYLIST_CAPACITY);
     char out[PLIST_PATH_SIZE];
-    ASSERT_TRUE(plist_get(out, PLAYLIST_CAPACITY - 1));
+    ASSERT_TRUE(plist_get(out, sizeof out, PLAYLIST_CAPACITY - 1));
     EXPECT_STREQ(out, "f4095");
-    EXPECT_FALSE(plist_get(out, PLAYLIST_CAPACITY));
+    EXPECT_FALSE(plist_get(out, sizeof out, PLAYLIST_CAPACITY));
     plist_clear();
 }
 
@@ -94,14 +94,14 @@ TEST(PlaylistStore, RemoveKeepsTheCurrentIndexInsideTheList) {
         plist_select(3, false);
         plist_remove(c.remove);
         char out[PLIST_PATH_SIZE];
-        EXPECT_EQ(plist_get_current(out), c.expect_current) << "removing " << c.remove;
+        EXPECT_EQ(plist_get_current(out, sizeof out), c.expect_current) << "removing " << c.remove;
         EXPECT_STREQ(out, c.expect_current_path) << "removing " << c.remove;
         EXPECT_EQ(plist_count(), 4);
     }
     fill({"p0", "p1", "p2"});
     plist_select(2, false);
     plist_remove(2);  // the current entry: the first becomes current, not a neighbour
-    EXPECT_EQ(plist_get_current(nullptr), 0);
+    EXPECT_EQ(plist_get_current(nullptr, 0), 0);
     plist_remove(7);  // no such entry
     plist_remove(-1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"p0", "p1"}));
@@ -109,7 +109,7 @@ TEST(PlaylistStore, RemoveKeepsTheCurrentIndexInsideTheList) {
     fill({"alone"});
     plist_remove(0);
     EXPECT_EQ(plist_count(), 0);
-    EXPECT_EQ(plist_get_current(nullptr), -1);
+    EXPECT_EQ(plist_get_current(nullptr, 0), -1);
 }
 
 TEST(PlaylistStore, SortComparesTenCharactersOfTheNamePartAsSignedBytes) {
@@ -120,7 +120,7 @@ TEST(PlaylistStore, SortComparesTenCharactersOfTheNamePartAsSignedBytes) {
     EXPECT_EQ(entries(), (std::vector<std::string>{"\xE9t\xE9.mp3", "/music/Beta.mp3", "Song 2", "Song",
                                                    "Track 01 - Outro.mp3", "Track 01 - Intro.mp3",
                                                    "D:\\x\\a.mp3", "alpha.mp3", "C:\\y\\b.mp3"}));
-    EXPECT_EQ(plist_get_current(nullptr), 4);
+    EXPECT_EQ(plist_get_current(nullptr, 0), 4);
     EXPECT_FALSE(plist_name_goes_after("", "a"));
     EXPECT_FALSE(plist_name_goes_after("b", ""));
     EXPECT_EQ(plist_arrange(7), 4);  // unknown mode: nothing happens
@@ -135,7 +135,7 @@ TEST(PlaylistStore, ShuffleFollowsTheGeneratorAndKeepsEveryEntry) {
     plist_select(2, false);
     plist_shuffle(1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"d", "c", "e", "b", "a"}));
-    EXPECT_EQ(plist_get_current(nullptr), 2);
+    EXPECT_EQ(plist_get_current(nullptr, 0), 2);
 
     fill({"only"});
     plist_arrange(PLIST_RANDOMIZE);
@@ -150,4 +150,30 @@ TEST(PlaylistStore, ShuffleFollowsTheGeneratorAndKeepsEveryEntry) {
     std::sort(after.begin(), after.end());
     std::sort(many.begin(), many.end());
     EXPECT_EQ(after, many);
+}
+
+// What a folder scan makes of the names it meets, without touching a folder.
+TEST(PlaylistImport, SkipListJoinedPathsAndTrailingSeparators) {
+    for (const char* name : {".", "..", "Thumbs.db", "DESKTOP.INI", "folder.htt"}) EXPECT_TRUE(plist_import_skips(name));
+    for (const char* name : {"thumbs.db.avi", "...", "a.ini", ""}) EXPECT_FALSE(plist_import_skips(name)) << name;
+
+    char out[PLIST_PATH_SIZE] = "untouched";
+    ASSERT_TRUE(plist_join_path(out, sizeof out, "C:\\music", "a.mp3"));
+    EXPECT_STREQ(out, "C:\\music\\a.mp3");
+    // 259 characters in all fit; 260 are refused and the buffer is left alone.
+    std::string folder(200, 'f'), tail(58, 't');
+    ASSERT_TRUE(plist_join_path(out, sizeof out, folder.c_str(), tail.c_str()));
+    EXPECT_EQ(strlen(out), 259u);
+    strcpy(out, "untouched");
+    EXPECT_FALSE(plist_join_path(out, sizeof out, folder.c_str(), (tail + "t").c_str()));
+    EXPECT_STREQ(out, "untouched");
+    char small[16];
+    EXPECT_FALSE(plist_join_path(small, sizeof small, "C:\\music", "long name.mp3"));
+
+    char a[PLIST_PATH_SIZE] = "C:\\music\\", b[PLIST_PATH_SIZE] = "D:/clips/", c[PLIST_PATH_SIZE] = "C:\\a.avi";
+    EXPECT_EQ(plist_trim_separator(a), 8u);
+    EXPECT_STREQ(a, "C:\\music");
+    EXPECT_EQ(plist_trim_separator(b), 8u);
+    EXPECT_EQ(plist_trim_separator(c), 8u);
+    EXPECT_STREQ(c, "C:\\a.avi");
 }

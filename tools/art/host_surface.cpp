@@ -28,7 +28,7 @@ int gfx_surface_release(Surface* s, int) {
 }
 
 int gfx_surface_refresh(Surface* s, int) { return s && s->pixels ? 1 : 0; }
-bool gfx_surface_validate(Surface* s) { return s && s->pixels; }
+void gfx_surface_discard(Surface* s) { gfx_surface_release(s, 0); }
 
 uint32_t* gfx_surface_lock(Surface* s, uint32_t flags) {
     if (!s || !s->pixels) return nullptr;
