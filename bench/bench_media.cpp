@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "../media/media_state.h"
@@ -71,11 +72,43 @@ void playback(const char* clip, int clip_frames) {
     printf("playback_cpu_ms_per_frame = %.2f\n", presented ? cpu * 1000 / presented : 0.0);
 }
 
+// From the command that changes the track to the new track's first frame
+// in the window, the median of five changes between two clips.
+void track_change(const char* first, const char* second) {
+    HWND window = CreateWindowA("bench_media_window", "bench", WS_POPUP | WS_VISIBLE, 0, 0, 640, 360, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    media_init();
+    media_set_window(window);
+    std::vector<double> waits;
+    MSG msg;
+    for (int run = 0; run < 5; run++) {
+        media_set_path(run % 2 ? second : first);
+        media_play();
+        for (double until = now_seconds() + 0.5; now_seconds() < until; Sleep(10))
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        double start = now_seconds();
+        media_stop();
+        media_set_path(run % 2 ? first : second);
+        media_play();
+        while (g_media.frames_presented == 0 && now_seconds() - start < 10) {
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            Sleep(2);
+        }
+        waits.push_back((now_seconds() - start) * 1000);
+        media_stop();
+    }
+    std::sort(waits.begin(), waits.end());
+    printf("next_track_to_first_frame_ms = %.0f\n", waits[2]);
+    DestroyWindow(window);
+}
+
 }  // namespace
 
+// Usage: bench_media <clip> <frames in the clip> [<first> <second>: a track change]
 int main(int argc, char** argv) {
     smoothing(640, 480);
     smoothing(800, 600);
     if (argc > 2) playback(argv[1], atoi(argv[2]));
+    if (argc > 4) track_change(argv[3], argv[4]);
     return 0;
 }

@@ -11,7 +11,7 @@ PlaybackState g_playback;
 namespace {
 
 void post_event(WPARAM code) {
-    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, 0);
+    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, g_playback.serial);
 }
 
 void blank_window() {
@@ -33,9 +33,9 @@ bool state_is_final() {
     return s == MEDIA_ERROR || s == MEDIA_STOPPED;
 }
 
-// Polls the slot at most 5 times, 60 ms apart, then writes the request anyway.
+// Polls the slot for at most 300 ms, then writes the request anyway.
 void write_request(int32_t request) {
-    for (int i = 0; i < 5 && g_playback.request != REQ_NONE; i++) Sleep(60);
+    for (int i = 0; i < 30 && g_playback.request != REQ_NONE; i++) Sleep(10);
     g_playback.request = request;
 }
 
@@ -44,7 +44,7 @@ void wait_taken(int32_t request) {
     while (g_playback.request == request && !thread_ended()) {
         int s = g_playback.state;
         if (s == MEDIA_STOPPED || s == MEDIA_ERROR) break;
-        Sleep(60);
+        Sleep(10);
     }
 }
 
@@ -100,8 +100,10 @@ int media_play() {
         return 1;
     }
     media_stop();
+    g_playback.serial++;
     post_event(MEDIA_EVENT_OPENING);
-    Sleep(1000);
+    // The user-interface thread waits only as long as the opening takes,
+    // polling finely, so a track change shows its first frame at once.
     for (int attempt = 0;;) {
         g_playback.notify = 0;
         media_draw_status(g_playback.window, "Connecting to DirectSHOW");
@@ -111,14 +113,13 @@ int media_play() {
         g_playback.request = REQ_NONE;
         g_playback.state = MEDIA_STOPPED;
         g_playback.thread = CreateThread(nullptr, 0, media_thread_proc, nullptr, 0, nullptr);
-        Sleep(60);
         // A thread that has not yet begun would read as a failed attempt:
         // give it until it has set its first state or ended.
         for (int i = 0; i < 500 && g_playback.state == MEDIA_STOPPED && !thread_ended(); i++) Sleep(10);
+        media_draw_status(g_playback.window, "Loading via DirectSHOW");
         while (!state_is_final() && g_playback.state != MEDIA_PLAYING) {
-            media_draw_status(g_playback.window, "Loading via DirectSHOW");
             g_playback.request = REQ_PLAY;
-            Sleep(60);
+            Sleep(10);
         }
         if (g_playback.window) InvalidateRect(g_playback.window, nullptr, FALSE);
         if (!state_is_final()) {
@@ -145,7 +146,7 @@ int media_pause() {
 
 int media_seek(int64_t target) {
     if (!g_playback.thread) return 0;
-    for (int i = 0; i < 5 && g_playback.request != REQ_NONE; i++) Sleep(60);
+    for (int i = 0; i < 30 && g_playback.request != REQ_NONE; i++) Sleep(10);
     g_playback.seek_target = target;
     int32_t request = g_playback.state == MEDIA_PAUSED ? REQ_SEEK_PAUSED : REQ_SEEK;
     g_playback.request = request;
@@ -156,9 +157,9 @@ int media_seek(int64_t target) {
 int media_stop() {
     if (!g_playback.thread) return 0;
     write_request(REQ_STOP);
-    for (int i = 0; i < 10 && !state_is_final(); i++) {
+    for (int i = 0; i < 60 && !state_is_final(); i++) {
         g_playback.request = REQ_STOP;
-        Sleep(60);
+        Sleep(10);
     }
     // The next playback must not meet this one's objects: let the thread
     // finish its teardown before the handle goes.
@@ -227,5 +228,10 @@ int media_set_option(int index, int value) {
     default: return 1;
     }
     if (index == MEDIA_OPTION_ASPECT || index == MEDIA_OPTION_BORDERS) blank_window();
+    if (index != MEDIA_OPTION_VOLUME) media_redraw();
     return 1;
 }
+
+uint32_t media_get_serial() { return g_playback.serial; }
+
+void media_redraw() { g_playback.redraw = 1; }

@@ -42,4 +42,10 @@ int media_get_video_rect(RECT* out);
 #define MEDIA_OPTION_BORDERS 2
 #define MEDIA_OPTION_SMOOTHING 3
 int media_get_option(int index);
+// A status text centred in white on a black window.
+int media_draw_status(HWND window, const char* text);
+// The serial that the current playback's events carry in their lParam.
+uint32_t media_get_serial();
+// Asks for the frame to be drawn again (the window was exposed, moved or resized).
+void media_redraw();
 int media_set_option(int index, int value);

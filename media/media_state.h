@@ -47,6 +47,14 @@ struct PlaybackState {
     std::atomic<uint8_t> remove_borders;
     std::atomic<int32_t> smoothing_level;
     RECT video_rect;
+    // Tags every WM_MEDIA_EVENT (its lParam) with the playback it belongs to,
+    // so the viewer can ignore events of a playback since replaced.
+    std::atomic<uint32_t> serial;
+    // Set when the picture on screen may have changed (exposed, moved,
+    // resized, an option): a paused frame is drawn again only then.
+    std::atomic<uint8_t> redraw;
+    // A playback that ended without ever showing its media failed.
+    std::atomic<uint8_t> shown_any;
 };
 
 struct MediaObjects {
@@ -68,6 +76,7 @@ struct MediaObjects {
     // the last run after a seek on some platforms, so it is offset by hand.
     int64_t clock_base;
     int64_t frames_presented;  // new frames carried to the window, for the benchmark
+    RECT last_dest;            // where the previous frame went, in client coordinates
 };
 
 extern PlaybackState g_playback;
@@ -94,7 +103,10 @@ DWORD WINAPI media_thread_proc(LPVOID);
 int media_present_frame(bool advance);
 int media_fit_rect(RECT* out);
 int media_blit_frame(const RECT* dest, const RECT* src);
-int media_draw_status(HWND window, const char* text);
+// A device context for drawing into the window from any thread.
+HDC media_window_dc(HWND window);
+// Fills the client area black but for keep (client coordinates).
+void media_blacken_outside(HWND window, const RECT* keep);
 
 // Pure parts of the presentation, free of devices.
 void media_fit_in(int client_w, int client_h, int video_w, int video_h, bool use_aspect, RECT* out);

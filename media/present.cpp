@@ -23,6 +23,23 @@ bool blit(IDirectDrawSurface* to, RECT* to_rect, IDirectDrawSurface* from, RECT*
     return to && from && SUCCEEDED(to->Blt(to_rect, from, from_rect, DDBLT_WAIT, nullptr));
 }
 
+// The last step onto the screen goes through the window's device context,
+// like everything else the viewer shows. (A blit to the primary surface
+// lands, under some platforms, in a layer of its own over the window that
+// the window's own painting never reaches, so old frames would stay.)
+bool stretch_to_window(const RECT* to, IDirectDrawSurface* from, const RECT* from_rect) {
+    HDC source = nullptr;
+    if (!from || FAILED(from->GetDC(&source))) return false;
+    HDC window = media_window_dc(g_playback.window);
+    SetStretchBltMode(window, COLORONCOLOR);
+    BOOL done = StretchBlt(window, to->left, to->top, to->right - to->left, to->bottom - to->top, source,
+                           from_rect->left, from_rect->top, from_rect->right - from_rect->left,
+                           from_rect->bottom - from_rect->top, SRCCOPY);
+    ReleaseDC(g_playback.window, window);
+    from->ReleaseDC(source);
+    return done != 0;
+}
+
 // One pass of the smoothing filter over a row, in either direction.
 inline void smooth_row(uint32_t* row, uint32_t* line, int from, int to, int step, uint32_t level) {
     uint32_t r = row[from];
@@ -107,7 +124,7 @@ int media_blit_frame(const RECT* dest, const RECT* src) {
         }
     }
     if (!blit(g_media.video_surface, &s, source, &s)) return 0;
-    return blit(g_media.primary_surface, &d, g_media.video_surface, &s) ? 1 : 0;
+    return stretch_to_window(&d, g_media.video_surface, &s) ? 1 : 0;
 }
 
 int media_present_frame(bool advance) {
@@ -125,6 +142,7 @@ int media_present_frame(bool advance) {
             if (hr == MS_S_ENDOFSTREAM) return 2;
             if (hr == E_ABORT) return 1;
             fresh = hr == S_OK;
+            if (fresh) g_playback.shown_any = 1;
         }
         if (reached_end()) return 2;
     }
@@ -135,17 +153,21 @@ int media_present_frame(bool advance) {
         if (duration) g_playback.duration = duration;
         media_stream_time(&position);
         if (position) g_playback.position = position;
+        if (position > 0) g_playback.shown_any = 1;
         if (reached_end()) return 2;
         media_draw_status(g_playback.window, "Audio Only");
         Sleep(60);
         return 0;
     }
-    RECT dest;
+    RECT dest;  // in the viewer's client coordinates
     if (!media_fit_rect(&dest)) return 0;
     g_playback.video_rect = dest;
-    POINT origin = {0, 0};
-    ClientToScreen(g_playback.window, &origin);
-    OffsetRect(&dest, origin.x, origin.y);
+    // Whatever the window showed outside a new video rectangle (an old frame
+    // of another size or place, the logo) goes black before the frame lands.
+    if (!EqualRect(&dest, &g_media.last_dest)) {
+        media_blacken_outside(g_playback.window, &dest);
+        g_media.last_dest = dest;
+    }
     if (IsIconic(g_playback.window) || IsRectEmpty(&dest) || !IsWindowVisible(g_playback.window) ||
         !g_media.stream_sample)
         return 0;
@@ -158,11 +180,26 @@ int media_present_frame(bool advance) {
     return 0;
 }
 
+HDC media_window_dc(HWND window) {
+    // A cache DC: the viewer's own DC belongs to its thread, and what other
+    // threads draw through it may never reach the screen.
+    return GetDCEx(window, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS | DCX_CLIPCHILDREN);
+}
+
+void media_blacken_outside(HWND window, const RECT* keep) {
+    RECT client;
+    GetClientRect(window, &client);
+    HDC dc = media_window_dc(window);
+    ExcludeClipRect(dc, keep->left, keep->top, keep->right, keep->bottom);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    ReleaseDC(window, dc);
+}
+
 int media_draw_status(HWND window, const char* text) {
     if (!window) return 1;
     RECT client;
     GetClientRect(window, &client);
-    HDC dc = GetDC(window);
+    HDC dc = media_window_dc(window);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     HFONT font = ui_create_font("Arial", 15, 1, 0, 0, 0, 0);
     HGDIOBJ old = SelectObject(dc, font);

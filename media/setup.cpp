@@ -60,7 +60,7 @@ bool create_stage_surfaces(DWORD width, DWORD height) {
 HRESULT media_setup_devices() {
     CoInitialize(nullptr);
     if (FAILED(DirectDrawCreate(nullptr, &g_media.ddraw, nullptr))) return fail(SETUP_FAILED);
-    if (FAILED(g_media.ddraw->SetCooperativeLevel(g_playback.window, DDSCL_NORMAL))) return fail(SETUP_FAILED);
+    if (FAILED(g_media.ddraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL))) return fail(SETUP_FAILED);
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
     desc.dwFlags = DDSD_CAPS;

@@ -6,7 +6,8 @@
 namespace {
 
 struct ThreadRun {
-    bool completed;  // reached its end without taking the failure path
+    bool completed;   // reached its end without taking the failure path
+    uint32_t serial;  // the playback this thread serves
 };
 
 int64_t clamp_target(int64_t target) {
@@ -15,8 +16,8 @@ int64_t clamp_target(int64_t target) {
     return target >= duration ? duration : target;
 }
 
-void post_event(WPARAM code) {
-    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, 0);
+void post_event(WPARAM code, uint32_t serial) {
+    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, serial);
 }
 
 void read_times() {
@@ -25,6 +26,38 @@ void read_times() {
     if (g_media.mm_stream->GetDuration(&duration) != S_OK) return;
     g_playback.duration = duration;
     if (media_stream_time(&value) == S_OK) g_playback.position = value;
+}
+
+// A seek while paused shows the frame at the new position and stays paused:
+// the stream runs just long enough to decode it.
+void seek_paused() {
+    int64_t target = clamp_target(g_playback.seek_target);
+    g_playback.position = target;
+    media_stream_seek(target);
+    media_stream_run(true);
+    // The first completion after a seek may still hold the old picture: wait
+    // (a second at most) for a frame decoded at the new place.
+    int64_t shown = g_media.frames_presented;
+    for (int i = 0; i < 10 && g_media.frames_presented == shown; i++)
+        if (media_present_frame(true) != 0) break;
+    media_stream_run(false);
+    g_playback.position = target;
+}
+
+// While paused nothing is decoded; the frame is drawn again only when the
+// window may have lost it, and seeks are answered in place.
+void hold_pause() {
+    for (;;) {
+        int32_t request = g_playback.request;
+        if (request == REQ_SEEK_PAUSED) {
+            seek_paused();
+            g_playback.request = REQ_NONE;
+            continue;
+        }
+        if (request != REQ_NONE) return;
+        if (g_playback.redraw.exchange(0)) media_present_frame(false);
+        Sleep(20);
+    }
 }
 
 void run_body(void* context) {
@@ -38,7 +71,7 @@ void run_body(void* context) {
     media_apply_volume();
     WPARAM exit_code = MEDIA_EVENT_FAILED;
     g_playback.request = REQ_NONE;
-    post_event(MEDIA_EVENT_STARTED);
+    post_event(MEDIA_EVENT_STARTED, run->serial);
 
     for (int32_t pass_count = 0;; pass_count++) {
         g_playback.state = MEDIA_PLAYING;
@@ -56,22 +89,16 @@ void run_body(void* context) {
             media_stream_run(true);
             break;
         case REQ_SEEK_PAUSED:
-            g_playback.position = clamp_target(g_playback.seek_target);
-            media_stream_seek(g_playback.position);
+            seek_paused();
             g_playback.state = MEDIA_PAUSED;
             break;
         default: break;
         }
         g_playback.request = REQ_NONE;
         if (g_playback.state == MEDIA_PAUSED) {
-            int64_t held_position = g_playback.position;
             media_stream_run(false);
-            while (g_playback.request == REQ_NONE) {
-                media_present_frame(false);
-                Sleep(60);
-            }
-            g_playback.position = held_position;
-            media_stream_seek(held_position);
+            hold_pause();
+            media_stream_seek(g_playback.position);
             media_stream_run(true);
             g_playback.state = MEDIA_PLAYING;
         }
@@ -86,6 +113,13 @@ void run_body(void* context) {
         if (pass_count % 15 == 0) SetThreadExecutionState(ES_DISPLAY_REQUIRED);
     }
 
+    // Ended before any of it was shown or heard, or at once and far short of
+    // its length: the file's body is broken, which is a failure, not an end.
+    const int64_t second = 10000000;
+    int64_t reached = g_playback.position;
+    if (exit_code == MEDIA_EVENT_END &&
+        (!g_playback.shown_any || (reached < second && g_playback.duration - reached > second)))
+        exit_code = MEDIA_EVENT_FAILED;
     g_playback.request = REQ_NONE;
     g_playback.state = MEDIA_STOPPING;
     media_stream_run(false);
@@ -97,7 +131,7 @@ void run_body(void* context) {
     g_playback.error_text[0] = 0;
     if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
     g_playback.type_name[0] = 0;
-    if (g_playback.notify) post_event(exit_code);
+    if (g_playback.notify) post_event(exit_code, run->serial);
     run->completed = true;
 }
 
@@ -108,12 +142,14 @@ DWORD WINAPI media_thread_proc(LPVOID) {
     g_playback.error_text[0] = 0;
     g_playback.duration = 0;
     g_playback.position = 0;
-    ThreadRun run = {false};
+    g_playback.shown_any = 0;
+    g_media.last_dest = RECT{0, 0, 0, 0};
+    ThreadRun run = {false, g_playback.serial};
     if (!app_run_guarded(run_body, &run) || !run.completed) {
         g_playback.state = MEDIA_ERROR;
         media_teardown();
         g_playback.type_name[0] = 0;
-        if (g_playback.notify) post_event(MEDIA_EVENT_FAILED);
+        if (g_playback.notify) post_event(MEDIA_EVENT_FAILED, run.serial);
         if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
     }
     return 0;

@@ -21,7 +21,7 @@ need_packages() {
 install_packages() {
     need_packages g++ cmake make googletest g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix \
         binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 \
-        wine wine64 xvfb xdotool imagemagick pulseaudio pulseaudio-utils ffmpeg python3-xlib \
+        wine wine64 xvfb openbox x11-utils xdotool imagemagick pulseaudio pulseaudio-utils ffmpeg python3-xlib \
         gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-ugly \
         gstreamer1.0-plugins-bad gstreamer1.0-libav
     # 32-bit Wine for the release build; when it cannot be had, the x86_64
@@ -88,7 +88,12 @@ start_display() {
     PIDS_TO_STOP+=($!)
     export DISPLAY=":$n"
     for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-    say "private display $DISPLAY"
+    # Users have a window manager: title bars, focus and full screen behave
+    # as on a desktop only with one.
+    openbox --sm-disable >/dev/null 2>&1 &
+    PIDS_TO_STOP+=($!)
+    for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+    say "private display $DISPLAY with openbox"
 }
 
 start_audio() {
@@ -137,7 +142,13 @@ make_clips() {
     ffmpeg $q $green -c:v libtheora -c:a libvorbis "$dir/green.ogv"
     # (the program-stream muxer warns of buffer underflows at this low delay)
     ffmpeg $q -loglevel fatal $green -c:v mpeg1video -c:a mp2 -muxdelay 0.001 -muxpreload 0.001 "$dir/green.mpg"
+    # a 16:9 clip, to change the picture's shape between tracks
+    ffmpeg $q -f lavfi -i color=c=green:s=320x180:r=25:d=2 -c:v mjpeg -q:v 3 "$dir/wide.avi"
     head -c 600000 "$dir/long.avi" > "$dir/truncated.avi"
+    # a valid header and index over a body of noise
+    cp "$dir/steps.avi" "$dir/corrupt.avi"
+    local size; size=$(stat -c %s "$dir/steps.avi")
+    head -c $((size - 24576)) /dev/urandom | dd of="$dir/corrupt.avi" bs=4096 seek=4 conv=notrunc status=none
     head -c 65536 /dev/urandom > "$dir/random.avi"
     export TAVLIN_CLIPS="Z:${dir//\//\\}"
 }

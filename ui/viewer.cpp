@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "../app/fault_guard.h"
 #include "../media/media.h"
@@ -13,6 +14,11 @@ namespace {
 
 bool g_menu_open;
 POINT g_drag_point;  // pointer position at the previous step of a window drag
+// Files that failed one after another since a file last played through or
+// the user last chose what to play: when it reaches the length of the list,
+// every entry has failed and playback stops instead of going round again.
+int g_failures_in_row;
+bool g_show_failure;  // "PLAYBACK ERROR" stays in the viewer until a file opens
 
 const int64_t STEP_100NS = 50000000;  // five seconds
 
@@ -27,17 +33,16 @@ void play_current_entry(HWND viewer, bool stop_first) {
     media_play();
 }
 
+// The title clock. The title and the strip change only when the clock does:
+// while paused nothing is redrawn.
 void show_clock(HWND viewer) {
+    char title[128] = UI_TITLE, shown[128] = "";
     int64_t position = media_get_position();
-    if (position == 0) {
-        SetWindowTextA(viewer, UI_TITLE);
-        return;
-    }
-    char title[128];
-    ui_format_title(title, sizeof title, position, media_get_duration());
+    if (position != 0) ui_format_title(title, sizeof title, position, media_get_duration());
+    GetWindowTextA(viewer, shown, sizeof shown);
+    if (strcmp(title, shown) == 0) return;
     SetWindowTextA(viewer, title);
     InvalidateRect(g_player_window, nullptr, FALSE);
-    InvalidateRect(viewer, nullptr, TRUE);
 }
 
 int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CMD_PLAY; }
@@ -48,10 +53,24 @@ int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CM
 // program is not taken for ours when our window comes to the front.
 const int POLLED_KEYS[8] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK, VK_MEDIA_NEXT_TRACK,
                             VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
+bool g_key_held_over[8];  // down when our window came to the front: not ours until released
+
+// Presses made while another window had the focus (another program, or a
+// dialog, message box or menu of ours) are not taken for the viewer's keys.
+void forget_keys() {
+    for (int i = 0; i < 8; i++) g_key_held_over[i] = (GetAsyncKeyState(POLLED_KEYS[i]) & 0x8000) != 0;
+}
 
 void poll_keys(HWND viewer) {
     bool pressed[8];
-    for (int i = 0; i < 8; i++) pressed[i] = GetAsyncKeyState(POLLED_KEYS[i]) != 0;
+    for (int i = 0; i < 8; i++) {
+        SHORT k = GetAsyncKeyState(POLLED_KEYS[i]);
+        pressed[i] = k != 0;
+        if (g_key_held_over[i]) {
+            g_key_held_over[i] = (k & 0x8000) != 0;
+            pressed[i] = false;
+        }
+    }
     HWND front = GetForegroundWindow();
     bool ours_in_front = front && (front == viewer || front == g_player_window);
     for (int i = 0; i < 8; i++) {
@@ -98,36 +117,46 @@ void drag_window(HWND viewer, WPARAM buttons) {
     g_drag_point = p;
 }
 
-void paint_logo(HWND viewer) {
+// The logo centred on black, never enlarged, 15 pixels short of the limiting side.
+void draw_logo(HWND viewer, HDC dc) {
+    RECT client;
+    GetClientRect(viewer, &client);
+    int cw = client.right, ch = client.bottom;
+    int w = g_logo_surface.width, h = g_logo_surface.height;
+    HDC logo_dc = nullptr;
+    // The viewer's DC is its own and keeps its clipping between paints.
+    int saved = SaveDC(dc);
+    if (w > 0 && h > 0 && gfx_surface_get_dc(&g_logo_surface, &logo_dc, nullptr)) {
+        double aspect = static_cast<double>(w) / h;
+        int dw, dh;
+        if (static_cast<double>(h) / (ch + 1) < static_cast<double>(w) / (cw + 1)) {
+            dw = cw - 15 < w ? cw - 15 : w;
+            dh = static_cast<int>(dw / aspect);
+        } else {
+            dh = ch - 15 < h ? ch - 15 : h;
+            dw = static_cast<int>(dh * aspect);
+        }
+        int x = (cw - dw + 1) / 2, y = (ch - dh + 1) / 2;
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, x, y, dw, dh, logo_dc, 0, 0, w, h, SRCCOPY);
+        gfx_surface_release_dc(&g_logo_surface, &logo_dc);
+        ExcludeClipRect(dc, x, y, x + dw, y + dh);
+    }
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RestoreDC(dc, saved);
+}
+
+// Idle: the logo, or "PLAYBACK ERROR" after a failure. Playing: the media
+// thread draws the frame, asked to draw it again.
+void on_paint(HWND viewer) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(viewer, &ps);
-    if (!media_is_active()) {
-        RECT client;
-        GetClientRect(viewer, &client);
-        int cw = client.right, ch = client.bottom;
-        int w = g_logo_surface.width, h = g_logo_surface.height;
-        HDC logo_dc = nullptr;
-        if (w > 0 && h > 0 && gfx_surface_get_dc(&g_logo_surface, &logo_dc, nullptr)) {
-            double aspect = static_cast<double>(w) / h;
-            int dw, dh;
-            if (static_cast<double>(h) / (ch + 1) < static_cast<double>(w) / (cw + 1)) {
-                dw = cw - 15 < w ? cw - 15 : w;
-                dh = static_cast<int>(dw / aspect);
-            } else {
-                dh = ch - 15 < h ? ch - 15 : h;
-                dw = static_cast<int>(dh * aspect);
-            }
-            int x = (cw - dw + 1) / 2, y = (ch - dh + 1) / 2;
-            SetStretchBltMode(dc, HALFTONE);
-            SetBrushOrgEx(dc, 0, 0, nullptr);
-            StretchBlt(dc, x, y, dw, dh, logo_dc, 0, 0, w, h, SRCCOPY);
-            SetStretchBltMode(dc, COLORONCOLOR);
-            gfx_surface_release_dc(&g_logo_surface, &logo_dc);
-            ExcludeClipRect(dc, x, y, x + dw, y + dh);
-        }
-        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    }
+    bool idle = !media_is_active();
+    if (idle && !g_show_failure) draw_logo(viewer, dc);
     EndPaint(viewer, &ps);
+    if (idle && g_show_failure) media_draw_status(viewer, "PLAYBACK ERROR");
+    if (!idle) media_redraw();
 }
 
 void on_size(HWND viewer, WPARAM kind) {
@@ -153,10 +182,17 @@ void on_drop(HWND viewer, HDROP drop) {
         if (DragQueryFileA(drop, i, path, APP_PATH_SIZE)) plist_add_path(path);
     }
     DragFinish(drop);
+    g_failures_in_row = 0;
     plist_select(0, false);
     play_current_entry(viewer, true);
     SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
     plist_progress_hide();
+}
+
+// Moved or exposed: the frame is drawn again, also while paused.
+void repaint_video(HWND viewer) {
+    InvalidateRect(viewer, nullptr, TRUE);
+    media_redraw();
 }
 
 void repaint_all(HWND viewer) {
@@ -164,17 +200,45 @@ void repaint_all(HWND viewer) {
     InvalidateRect(g_player_window, nullptr, FALSE);
 }
 
-void on_media_event(HWND viewer, WPARAM code) {
-    if (code == MEDIA_EVENT_END) PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
-    if (code == MEDIA_EVENT_OPEN_FAILED) {
-        char text[4096] = "";
-        media_get_error(text, sizeof text);
-        MessageBoxA(viewer, text, "Media Engine Error", MB_OK);
-        if (MessageBoxA(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) == IDYES)
-            PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
-    }
-    if (code <= MEDIA_EVENT_STOPPED || code == MEDIA_EVENT_OPEN_FAILED || code == MEDIA_EVENT_FAILED)
+// The next entry after a failure, while one remains that has not failed in
+// this round; otherwise playback stays stopped.
+bool another_entry_left() { return g_failures_in_row < plist_count(); }
+
+void play_next_after_failure(HWND viewer) {
+    plist_select(1, true);
+    play_current_entry(viewer, true);
+    SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
+}
+
+void report_open_failure(HWND viewer) {
+    char path[APP_PATH_SIZE] = "", report[1024] = "", text[1400];
+    media_get_path(path, sizeof path);
+    media_get_error(report, sizeof report);
+    snprintf(text, sizeof text, "%s\n\n%s", path, report);
+    MessageBoxA(viewer, text, "Media Engine Error", MB_OK);
+    if (another_entry_left() &&
+        MessageBoxA(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) == IDYES)
+        play_next_after_failure(viewer);
+}
+
+void on_media_event(HWND viewer, WPARAM code, LPARAM serial) {
+    if (static_cast<uint32_t>(serial) != media_get_serial()) return;  // a playback since replaced
+    switch (code) {
+    case MEDIA_EVENT_OPENING: g_show_failure = false; break;
+    case MEDIA_EVENT_END:
+        g_failures_in_row = 0;
+        PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
+        break;
+    case MEDIA_EVENT_OPEN_FAILED:
+    case MEDIA_EVENT_FAILED:
+        g_failures_in_row++;
+        g_show_failure = true;
         repaint_all(viewer);
+        if (code == MEDIA_EVENT_OPEN_FAILED) report_open_failure(viewer);
+        else if (another_entry_left()) play_next_after_failure(viewer);
+        return;
+    }
+    if (code <= MEDIA_EVENT_STOPPED) repaint_all(viewer);
 }
 
 int open_files(HWND viewer) {
@@ -202,6 +266,8 @@ int on_play(HWND viewer) {
 void toggle_option(int option) { media_set_option(option, !media_get_option(option)); }
 
 int on_command(HWND viewer, int id) {
+    // The user (or a file that played through) chose what plays next: a new round.
+    if (id == CMD_OPEN_FILES || id == CMD_PLAY || id == CMD_PREV_TRACK || id == CMD_NEXT_TRACK) g_failures_in_row = 0;
     switch (id) {
     case CMD_OPEN_FILES:
         return open_files(viewer);
@@ -264,8 +330,7 @@ void on_init_menu(HMENU menu, HWND viewer) {
 
 void on_create(HWND viewer) {
     SetTimer(viewer, UI_VIEWER_TIMER, 250, nullptr);
-    // Presses from before we started are not ours: Space and Return too.
-    for (int key : POLLED_KEYS) GetAsyncKeyState(key);
+    forget_keys();  // presses from before we started are not ours
 }
 
 void on_timer(HWND viewer, WPARAM id) {
@@ -273,8 +338,9 @@ void on_timer(HWND viewer, WPARAM id) {
     poll_keys(viewer);
 }
 
-void on_key_down(WPARAM key) {
+void on_key_down(HWND viewer, WPARAM key) {
     if (key == 'C') media_snapshot();
+    if (key == VK_ESCAPE && full_screen(viewer)) ui_set_viewer_mode(viewer, VIEWER_MODE_WINDOWED);
 }
 
 LRESULT on_sizing(RECT* r) {
@@ -310,11 +376,11 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     switch (message) {
     case WM_CREATE: on_create(viewer); return 0;
     case WM_TIMER: on_timer(viewer, wparam); return 0;
-    case WM_KEYDOWN: on_key_down(wparam); return 0;
-    case WM_PAINT: paint_logo(viewer); return 0;
+    case WM_KEYDOWN: on_key_down(viewer, wparam); return 0;
+    case WM_PAINT: on_paint(viewer); return 0;
     case WM_ERASEBKGND: erase_background(viewer, reinterpret_cast<HDC>(wparam)); return 0;
     case WM_SIZE: on_size(viewer, wparam); return 0;
-    case WM_MOVE: InvalidateRect(viewer, nullptr, TRUE); return 0;
+    case WM_MOVE: repaint_video(viewer); return 0;
     case WM_STYLECHANGED: InvalidateRect(viewer, nullptr, FALSE); return 0;
     case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
     case WM_SETCURSOR: if (set_cursor(viewer, LOWORD(lparam))) return TRUE; break;
@@ -326,7 +392,8 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     case WM_RBUTTONUP: on_popup_menu(viewer); return 0;
     case WM_LBUTTONDBLCLK: SendMessageA(viewer, WM_COMMAND, CMD_FULL_SCREEN, 0); return 0;
     case WM_DROPFILES: on_drop(viewer, reinterpret_cast<HDROP>(wparam)); return 0;
-    case WM_MEDIA_EVENT: on_media_event(viewer, wparam); return 0;
+    case WM_MEDIA_EVENT: on_media_event(viewer, wparam, lparam); return 0;
+    case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) forget_keys(); break;
     case WM_CLOSE: on_close(viewer); return 0;
     case WM_DESTROY: on_destroy(viewer); return 0;
     }

@@ -2,6 +2,7 @@
 
 #include "../test_dib.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -254,3 +255,41 @@ bool e2e_drop(HWND window, const std::vector<std::string>& windows_paths) {
 }
 
 bool e2e_key(const std::string& keysym) { return e2e_run_unix("xdotool key " + keysym, 10000) == 0; }
+
+std::string e2e_unix_output(const std::string& command, int timeout_ms) {
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string out = std::string(temp) + "tavlin-e2e-output";
+    DeleteFileA(out.c_str());
+    if (e2e_run_unix(command + " > '" + e2e_unix_path(out) + "'", timeout_ms) != 0) return "";
+    HANDLE h = CreateFileA(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "";
+    char text[4096] = {};
+    DWORD got = 0;
+    ReadFile(h, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(h);
+    return text;
+}
+
+namespace {
+int shell_value(const std::string& text, const char* key) {
+    size_t at = text.find(std::string(key) + "=");
+    return at == std::string::npos ? -1 : atoi(text.c_str() + at + strlen(key) + 1);
+}
+}  // namespace
+
+bool e2e_x_geometry(HWND window, RECT* out) {
+    // Wine keeps the X window of each top-level window in this property.
+    uintptr_t x_window = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+    if (!x_window) return false;
+    std::string g = e2e_unix_output("xdotool getwindowgeometry --shell " + std::to_string(x_window), 10000);
+    int x = shell_value(g, "X"), y = shell_value(g, "Y"), w = shell_value(g, "WIDTH"), h = shell_value(g, "HEIGHT");
+    if (w <= 0 || h <= 0) return false;
+    *out = {x, y, x + w, y + h};
+    return true;
+}
+
+bool e2e_display_size(int* width, int* height) {
+    std::string g = e2e_unix_output("xdotool getdisplaygeometry", 10000);
+    return sscanf(g.c_str(), "%d %d", width, height) == 2;
+}

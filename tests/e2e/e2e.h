@@ -50,6 +50,12 @@ int e2e_run_unix(const std::string& command, int timeout_ms);
 bool e2e_drop(HWND window, const std::vector<std::string>& windows_paths);
 // A key pressed and released on the X display, by its keysym name.
 bool e2e_key(const std::string& keysym);
+// What a command of the build machine printed.
+std::string e2e_unix_output(const std::string& command, int timeout_ms);
+// A window's place and size as the X server has them (the window manager's
+// word, not the program's), and the display's size.
+bool e2e_x_geometry(HWND window, RECT* out);
+bool e2e_display_size(int* width, int* height);
 
 // Polls condition every 20 ms until it holds or timeout_ms has passed.
 template <class Condition>
