@@ -62,6 +62,8 @@ int media_init() {
     g_playback.type_name[0] = 0;
     g_playback.state = MEDIA_STOPPED;
     g_playback.smoothing_level = 100;
+    // Full volume, the knob at its right end: what the user sees is what plays.
+    g_playback.volume = MEDIA_VOLUME_FULL;
     return 1;
 }
 
@@ -220,7 +222,6 @@ int media_set_option(int index, int value) {
     switch (index) {
     case MEDIA_OPTION_VOLUME:
         g_playback.volume = value;
-        g_playback.volume_set = 1;
         break;
     case MEDIA_OPTION_ASPECT: g_playback.use_aspect = value != 0; break;
     case MEDIA_OPTION_BORDERS: g_playback.remove_borders = value != 0; break;

@@ -41,6 +41,7 @@ int media_get_video_rect(RECT* out);
 #define MEDIA_OPTION_ASPECT 1
 #define MEDIA_OPTION_BORDERS 2
 #define MEDIA_OPTION_SMOOTHING 3
+#define MEDIA_VOLUME_FULL (65535 | (65535 << 8))  // the volume option at level 65535
 int media_get_option(int index);
 // A status text centred in white on a black window.
 int media_draw_status(HWND window, const char* text);

@@ -42,7 +42,6 @@ struct PlaybackState {
     uint8_t has_video;
     std::atomic<uint8_t> notify;
     std::atomic<int32_t> volume;
-    std::atomic<uint8_t> volume_set;  // the user has moved the volume at least once
     std::atomic<uint8_t> use_aspect;
     std::atomic<uint8_t> remove_borders;
     std::atomic<int32_t> smoothing_level;

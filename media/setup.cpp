@@ -155,10 +155,10 @@ int media_teardown() {
 }
 
 // The knob stores level | (level << 8) for a level of 0..65535: bits 0-7 and
-// 16-23 hold the level's two bytes. It becomes hundredths of a decibel; until
-// the knob is first moved the sound stays at full volume.
+// 16-23 hold the level's two bytes. Loudness follows a cubic curve of the
+// knob's fraction f, as the ear expects: 6000 log10(f) hundredths of a dB.
 void media_apply_volume() {
-    if (!g_media.mm_stream || !g_playback.volume_set) return;
+    if (!g_media.mm_stream) return;
     int32_t stored = g_playback.volume;
     if (stored == g_applied_volume) return;
     IGraphBuilder* graph = nullptr;
@@ -166,7 +166,7 @@ void media_apply_volume() {
     IBasicAudio* audio = nullptr;
     if (SUCCEEDED(graph->QueryInterface(IID_IBasicAudio, reinterpret_cast<void**>(&audio)))) {
         int level = (stored & 0xFF) | ((stored >> 8) & 0xFF00);
-        long db100 = level <= 0 ? -10000 : static_cast<long>(2000.0 * log10(level / 65535.0));
+        long db100 = level <= 0 ? -10000 : static_cast<long>(6000.0 * log10(level / 65535.0));
         if (db100 < -10000) db100 = -10000;
         if (SUCCEEDED(audio->put_Volume(db100))) g_applied_volume = stored;
         audio->Release();

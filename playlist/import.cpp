@@ -114,7 +114,17 @@ int plist_open_dialog(HWND owner, bool append) {
     return 1;
 }
 
-// The progress bubble itself is not drawn yet; these keep its calling contract.
-int plist_progress_show(const char*) { return IsWindow(g_viewer_window) ? 1 : 0; }
+int plist_progress_show(const char* text) {
+    if (!g_viewer_window || !IsWindow(g_viewer_window)) return 0;
+    if (!g_progress_window)
+        g_progress_window = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_PROGRESS), g_viewer_window,
+                                               ui_progress_dialog_proc, 0);
+    SetWindowTextA(g_progress_window, text);
+    return 1;
+}
 
-int plist_progress_hide() { return 1; }
+int plist_progress_hide() {
+    if (g_progress_window) DestroyWindow(g_progress_window);
+    g_progress_window = nullptr;
+    return 1;
+}

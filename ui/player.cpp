@@ -1,32 +1,310 @@
-// The player window: the skinned control strip. For now it shows the skin's
-// face and hands closing, keys and drops to the viewer.
+// The player window: the skinned control strip. It holds no playback logic:
+// presses become the viewer's commands, and the sliders call the engine.
+#include <string.h>
+
 #include "../app/fault_guard.h"
+#include "../media/media.h"
 #include "ui.h"
 
 namespace {
 
-void paint_face(HWND player) {
+// The controls at their places on the skin's face (client coordinates).
+struct SkinLayout {
+    RECT about, hide_player, minimize, maximize, exit, text, seek, volume;
+    RECT previous, play, next, pause, stop, control_panel, playlist, rewind, forward;
+};
+SkinLayout g_layout;
+
+struct Control {
+    RECT* rect;
+    const char* tip;
+    int command;  // for the elliptic controls: the viewer's command
+};
+
+Control g_rect_controls[5] = {{&g_layout.about, "About", CMD_ABOUT},
+                              {&g_layout.hide_player, "Hide Player", 0},
+                              {&g_layout.minimize, "Minimize", 0},
+                              {&g_layout.maximize, "Maximize", CMD_FULL_SCREEN},
+                              {&g_layout.exit, "Exit", 0}};
+Control g_round_controls[9] = {{&g_layout.previous, "Previous", CMD_PREV_TRACK},
+                               {&g_layout.play, "Play", CMD_PLAY},
+                               {&g_layout.next, "Next", CMD_NEXT_TRACK},
+                               {&g_layout.pause, "Pause", CMD_PAUSE},
+                               {&g_layout.stop, "Stop", CMD_STOP},
+                               {&g_layout.control_panel, "Control Panel", CMD_VIEW_CONTROL_PANEL},
+                               {&g_layout.playlist, "Playlist", CMD_VIEW_PLAYLIST},
+                               {&g_layout.rewind, "Rewind", CMD_STEP_REVERSE},
+                               {&g_layout.forward, "Forward", CMD_STEP_FORWARD}};
+
+bool g_seek_dragging, g_volume_dragging, g_window_dragging;
+POINT g_drag_last_point;
+
+const UINT_PTR BLINK_TIMER = 1, FLASH_TIMER = 2;
+RECT g_flash_rect;  // the highlighted control, until the flash timer puts the face back
+int g_flash_style;
+bool g_flash_pending;
+
+// The knob sprite on the skin, inclusive corners.
+const int KNOB_X1 = 1, KNOB_Y1 = 176, KNOB_X2 = 13, KNOB_Y2 = 198;
+const int SEEK_LEFT = 186, SEEK_RIGHT = 419, SEEK_TRAVEL = 234;
+const int VOLUME_LEFT = 363, VOLUME_RIGHT = 440, VOLUME_TRAVEL = 78;
+
+void fill_layout() {
+    SkinLayout& l = g_layout;
+    ui_rect_set(&l.about, 305, 9, 326, 28);
+    ui_rect_set(&l.hide_player, 328, 9, 349, 28);
+    ui_rect_set(&l.minimize, 351, 9, 372, 28);
+    ui_rect_set(&l.maximize, 374, 9, 395, 28);
+    ui_rect_set(&l.exit, 397, 9, 418, 28);
+    ui_rect_set(&l.text, 2, 122, 382, 154);
+    ui_rect_set(&l.seek, 186, 89, 419, 108);
+    ui_rect_set(&l.volume, 363, 51, 440, 70);
+    ui_rect_set(&l.previous, 25, 45, 51, 71);
+    ui_rect_set(&l.play, 69, 41, 103, 75);
+    ui_rect_set(&l.next, 121, 45, 147, 71);
+    ui_rect_set(&l.pause, 164, 45, 190, 71);
+    ui_rect_set(&l.stop, 207, 45, 233, 71);
+    ui_rect_set(&l.control_panel, 250, 45, 276, 71);
+    ui_rect_set(&l.playlist, 294, 45, 320, 71);
+    ui_rect_set(&l.rewind, 48, 88, 68, 108);
+    ui_rect_set(&l.forward, 103, 88, 123, 108);
+}
+
+// White over a control's face: a translucent box on a rectangular control,
+// a radial glow on a round one.
+void draw_highlight(const RECT& r, int style) {
+    Surface* back = &g_player_back_surface;
+    if (!gfx_surface_lock(back, 0)) return;
+    if (style == 1)
+        gfx_gradient_blend(back, r.left, r.top, r.right, r.bottom, 0xAFFFFFFF, 0xAFFFFFFF, 0xAFFFFFFF, 0xAFFFFFFF, 0);
+    else
+        gfx_radial_blend(back, r.left - 1, r.top - 1, r.right + 1, r.bottom + 1, 0x3FFFFFFF, 0xBFFFFFFF, 0);
+    gfx_surface_unlock(back, 0);
+}
+
+bool in_ellipse(const RECT* r, POINT p) {
+    HRGN region = CreateEllipticRgn(r->left, r->top, r->right, r->bottom);
+    bool inside = region && PtInRegion(region, p.x, p.y);
+    if (region) DeleteObject(region);
+    return inside;
+}
+
+// The knob sprite blended onto the back buffer, its 23 rows scaled to 20.
+void draw_knob(int x1, int y1, int x2, int y2) {
+    gfx_blit_blend(&g_player_back_surface, x1, y1, x2, y2, &g_skin_surface, KNOB_X1, KNOB_Y1, KNOB_X2, KNOB_Y2, 0);
+}
+
+int seek_knob_offset() {
+    int64_t d = media_get_duration();
+    if (d == 0) return 0;
+    int64_t x = media_get_position() * SEEK_TRAVEL / d;
+    return static_cast<int>(x < 0 ? 0 : x > SEEK_TRAVEL ? SEEK_TRAVEL : x);
+}
+
+int volume_knob_offset() {
+    uint32_t v = static_cast<uint32_t>(media_get_option(MEDIA_OPTION_VOLUME));
+    uint32_t a = (((v >> 8) & 0xFFFF) + (v & 0xFFFF)) / 2;
+    return static_cast<int>(static_cast<int64_t>(VOLUME_TRAVEL) * a / 65535);
+}
+
+// The file name in cyan on the text area's first line, the media type in
+// green on its bottom line.
+void draw_texts(HDC dc) {
+    HFONT font = ui_create_font("Arial", 11, 0, 0, 0, 0, 0);
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    char text[APP_PATH_SIZE + 1] = " ";
+    media_get_path(text + 1, sizeof text - 1);
+    char* slash = strrchr(text + 1, '\\');
+    char* name = text;
+    if (slash) {
+        *slash = ' ';
+        name = slash;
+    }
+    RECT area = g_layout.text;
+    SetTextColor(dc, RGB(0, 255, 255));
+    DrawTextA(dc, name, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+    char type[80] = " ";
+    if (!media_get_info(type + 1, sizeof type - 1, nullptr)) type[0] = 0;
+    SetTextColor(dc, RGB(0, 255, 0));
+    DrawTextA(dc, type, -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_BOTTOM);
+    SelectObject(dc, old);
+    DeleteObject(font);
+}
+
+void on_paint(HWND player) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(player, &ps);
-    HDC skin_dc = nullptr;
-    if (g_skin_surface.width > 0 && gfx_surface_get_dc(&g_skin_surface, &skin_dc, nullptr)) {
-        BitBlt(dc, 0, 0, 480, 156, skin_dc, 0, 0, SRCCOPY);
-        gfx_surface_release_dc(&g_skin_surface, &skin_dc);
-    } else {
-        FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
+    Surface* back = &g_player_back_surface;
+    gfx_blit_copy(back, 0, 0, 479, 155, &g_skin_surface, 0, 0, 479, 155, GFX_OPAQUE);
+    int x = seek_knob_offset();
+    draw_knob(180 + x, 89, 192 + x, 108);
+    x = volume_knob_offset();
+    draw_knob(357 + x, 51, 369 + x, 70);
+    HDC back_dc = nullptr;
+    if (gfx_surface_get_dc(back, &back_dc, nullptr)) {
+        draw_texts(back_dc);
+        gfx_surface_release_dc(back, &back_dc);
     }
+    if (g_flash_pending) draw_highlight(g_flash_rect, g_flash_style);  // a repaint keeps a flash that is on
+    gfx_blit_to_dc(dc, 0, 0, 479, 155, back, 0, 0, 479, 155, 0);
     EndPaint(player, &ps);
+}
+
+// The face of the flashed control comes back: the strip is painted afresh
+// there, knobs and texts included.
+void end_flash(HWND player) {
+    KillTimer(player, FLASH_TIMER);
+    if (!g_flash_pending) return;
+    g_flash_pending = false;
+    RECT r = {g_flash_rect.left - 1, g_flash_rect.top - 1, g_flash_rect.right + 2, g_flash_rect.bottom + 2};
+    InvalidateRect(player, &r, FALSE);
+}
+
+void on_create(HWND player) {
+    SetTimer(player, BLINK_TIMER, 500, nullptr);
+    fill_layout();
+}
+
+void seek_to(HWND player, int x) {
+    x = x < SEEK_LEFT ? SEEK_LEFT : x > SEEK_RIGHT ? SEEK_RIGHT : x;
+    media_seek(media_get_duration() * (x - SEEK_LEFT) / SEEK_TRAVEL);
+    RECT r = g_layout.seek;
+    ui_rect_inflate(&r, 8, 8);
+    InvalidateRect(player, &r, FALSE);
+    UpdateWindow(player);
+}
+
+void set_volume(HWND player, int x) {
+    x = x < VOLUME_LEFT ? VOLUME_LEFT : x > VOLUME_RIGHT ? VOLUME_RIGHT : x;
+    int level = static_cast<int>(static_cast<int64_t>(x - VOLUME_LEFT) * 65535 / VOLUME_TRAVEL);
+    media_set_option(MEDIA_OPTION_VOLUME, level | (level << 8));
+    RECT r = g_layout.volume;
+    ui_rect_inflate(&r, 8, 8);
+    InvalidateRect(player, &r, FALSE);
+    UpdateWindow(player);
+}
+
+// The rectangular controls act on the strip and the viewer's window; only
+// About, Maximize and Exit are viewer commands.
+void act_rect_control(HWND player, const Control& c) {
+    if (c.rect == &g_layout.hide_player) ShowWindow(player, SW_HIDE);
+    else if (c.rect == &g_layout.minimize) ShowWindow(g_viewer_window, SW_MINIMIZE);
+    else if (c.rect == &g_layout.exit) PostMessageA(g_viewer_window, WM_CLOSE, 0, 0);
+    else PostMessageA(g_viewer_window, WM_COMMAND, static_cast<WPARAM>(c.command), 0);
+}
+
+void on_button_down(HWND player, POINT p) {
+    g_seek_dragging = g_volume_dragging = g_window_dragging = false;
+    SetCapture(player);
+    GetCursorPos(&g_drag_last_point);
+    if (PtInRect(&g_layout.seek, p)) {
+        g_seek_dragging = true;
+        seek_to(player, p.x);
+        return;
+    }
+    if (PtInRect(&g_layout.volume, p)) {
+        g_volume_dragging = true;
+        set_volume(player, p.x);
+        return;
+    }
+    for (const Control& c : g_rect_controls) {
+        if (!PtInRect(c.rect, p)) continue;
+        ui_flash_control(c.rect, 1);
+        act_rect_control(player, c);
+    }
+    for (const Control& c : g_round_controls) {
+        if (!in_ellipse(c.rect, p)) continue;
+        ui_flash_control(c.rect, 0);
+        // Posted: a command may open a modal window, which must not run
+        // inside this press while the mouse is captured.
+        PostMessageA(g_viewer_window, WM_COMMAND, static_cast<WPARAM>(c.command), 0);
+        return;
+    }
+    g_window_dragging = true;
+}
+
+const char* tooltip_at(POINT p) {
+    const char* tip = nullptr;
+    for (const Control& c : g_rect_controls)
+        if (PtInRect(c.rect, p)) tip = c.tip;
+    for (const Control& c : g_round_controls)
+        if (in_ellipse(c.rect, p)) tip = c.tip;
+    return tip;
+}
+
+void drag_window(HWND player) {
+    POINT p;
+    GetCursorPos(&p);
+    RECT r;
+    GetWindowRect(player, &r);
+    SetWindowPos(player, nullptr, r.left + p.x - g_drag_last_point.x, r.top + p.y - g_drag_last_point.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    g_drag_last_point = p;
+}
+
+void on_mouse_move(HWND player, POINT p, WPARAM buttons) {
+    bool down = (buttons & MK_LBUTTON) != 0;
+    if (!down) g_seek_dragging = g_window_dragging = false;
+    else if (g_seek_dragging) return seek_to(player, p.x);
+    else if (g_volume_dragging) return set_volume(player, p.x);
+    if (g_volume_dragging) return;
+    if (g_window_dragging && down) drag_window(player);
+    SendMessageA(g_bubble_window, UI_WM_BUBBLE_TEXT, 0, reinterpret_cast<LPARAM>(tooltip_at(p)));
+}
+
+void on_button_up(HWND player) {
+    g_seek_dragging = g_volume_dragging = g_window_dragging = false;
+    if (GetCapture() == player) ReleaseCapture();
+    GetCursorPos(&g_drag_last_point);
+}
+
+// Pause blinks while paused, Play while the engine is in its error state.
+void on_timer(HWND player, UINT_PTR id) {
+    if (id == FLASH_TIMER) return end_flash(player);
+    if (media_get_state() == MEDIA_PAUSED) ui_flash_control(&g_layout.pause, 0);
+    if (media_get_state() == MEDIA_ERROR) ui_flash_control(&g_layout.play, 0);
+}
+
+void on_size(HWND player, WPARAM kind) {
+    if (kind == SIZE_MINIMIZED) {
+        if (!IsIconic(g_viewer_window)) ShowWindow(g_viewer_window, SW_MINIMIZE);
+        return;
+    }
+    if (IsIconic(g_viewer_window)) ShowWindow(g_viewer_window, SW_SHOWNORMAL);
+    if (IsIconic(player)) ShowWindow(player, SW_SHOWNORMAL);
+    RedrawWindow(player, nullptr, nullptr, RDW_INVALIDATE);
+}
+
+LRESULT on_sizing(RECT* r) {
+    if (r->right - r->left != 480) r->right = r->left + 480;
+    if (r->bottom - r->top != 156) r->bottom = r->top + 156;
+    return TRUE;
+}
+
+void on_destroy(HWND player) {
+    KillTimer(player, BLINK_TIMER);
+    KillTimer(player, FLASH_TIMER);
+}
+
+POINT point_of(LPARAM lparam) {
+    return POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
 }
 
 LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_PAINT:
-        paint_face(player);
-        return 0;
+    case WM_CREATE: on_create(player); return 0;
+    case WM_DESTROY: on_destroy(player); break;
+    case WM_PAINT: on_paint(player); return 0;
+    case WM_LBUTTONDOWN: on_button_down(player, point_of(lparam)); return 0;
+    case WM_MOUSEMOVE: on_mouse_move(player, point_of(lparam), wparam); return 0;
+    case WM_LBUTTONUP: on_button_up(player); return 0;
+    case WM_TIMER: on_timer(player, wparam); return 0;
+    case WM_SIZE: on_size(player, wparam); return 0;
+    case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
     case WM_CLOSE:
-    case WM_KEYDOWN:
-    case WM_DROPFILES:
-        return SendMessageA(g_viewer_window, message, wparam, lparam);
+    case WM_KEYDOWN: SendMessageA(g_viewer_window, message, wparam, lparam); return 0;
+    case WM_DROPFILES: return SendMessageA(g_viewer_window, message, wparam, lparam);
     }
     return DefWindowProcA(player, message, wparam, lparam);
 }
@@ -34,3 +312,24 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
 }  // namespace
 
 const WNDPROC ui_player_proc = app_guarded_window<player_body>;
+
+// The highlight goes up at once and the plain face comes back 120 ms later
+// from a timer, so a press or a blink never holds the user-interface thread.
+int ui_flash_control(const RECT* rect, int style) {
+    HWND player = g_player_window;
+    if (!player || !rect) return 1;
+    if (g_flash_pending) end_flash(player);
+    const RECT r = *rect;
+    Surface* back = &g_player_back_surface;
+    gfx_blit_copy(back, r.left, r.top, r.right, r.bottom, &g_skin_surface, r.left, r.top, r.right, r.bottom,
+                  GFX_OPAQUE);
+    draw_highlight(r, style);
+    HDC dc = GetDC(player);
+    gfx_blit_to_dc(dc, r.left, r.top, r.right, r.bottom, back, r.left, r.top, r.right, r.bottom, 0);
+    ReleaseDC(player, dc);
+    g_flash_rect = r;
+    g_flash_style = style;
+    g_flash_pending = true;
+    SetTimer(player, FLASH_TIMER, 120, nullptr);
+    return 1;
+}

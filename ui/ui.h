@@ -45,3 +45,23 @@ int ui_run_about(HWND owner);
 
 // The window procedures, each its body under the fault guard.
 extern const WNDPROC ui_viewer_proc, ui_player_proc, ui_bubble_proc;
+extern const DLGPROC ui_progress_dialog_proc;
+
+// The import's progress bubble (dialog 111), while one is open.
+extern HWND g_progress_window;
+
+// A control of the strip highlighted for 120 ms: style 1 rectangular, 0 round.
+int ui_flash_control(const RECT* rect, int style);
+
+// Rectangles written under a fault guard: null when rect cannot be written.
+RECT* ui_rect_set(RECT* rect, int x1, int y1, int x2, int y2);
+RECT* ui_rect_inflate(RECT* rect, int dx, int dy);
+
+// Fading a window in and out by its opacity, counted in ms by the caller's
+// elapsed and period.
+#define BUBBLE_FADE_TIMER 0x1113
+int ui_fade_start(HWND window, UINT_PTR timer_id, int* elapsed, int* period, int alpha);
+int ui_fade_tick(HWND window, UINT_PTR timer_id, int* elapsed, int* period, int alpha_on, int alpha_off);
+int ui_fade_show(HWND window, int* elapsed, int alpha);
+int ui_fade_hide(HWND window, int* elapsed, int alpha);
+int ui_fade_stop(HWND window, UINT_PTR timer_id);

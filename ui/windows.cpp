@@ -38,6 +38,21 @@ void screen_size(int* w, int* h) {
     ReleaseDC(nullptr, desktop);
 }
 
+// When the screen has room for both, the strip sits centred just below the
+// viewer and the pair is centred on the screen, so the strip covers no video.
+void place_strip_below_viewer() {
+    RECT v, p;
+    GetWindowRect(g_viewer_window, &v);
+    GetWindowRect(g_player_window, &p);
+    int sh = GetSystemMetrics(SM_CYSCREEN);
+    int vh = v.bottom - v.top, ph = p.bottom - p.top, pw = p.right - p.left;
+    if (vh + ph > sh) return;
+    int top = (sh - vh - ph) / 2;
+    SetWindowPos(g_viewer_window, nullptr, v.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(g_player_window, nullptr, (v.left + v.right) / 2 - pw / 2, top + vh, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 }  // namespace
 
 int ui_load_skin() {
@@ -68,6 +83,7 @@ int ui_create_windows(int) {
     SendMessageA(g_player_window, WM_SIZE, 0, 0);
     SendMessageA(g_viewer_window, WM_SIZE, 0, 0);
     ui_set_viewer_mode(g_viewer_window, VIEWER_MODE_WINDOWED);
+    place_strip_below_viewer();
     ShowWindow(g_player_window, SW_SHOW);
     ShowWindow(g_viewer_window, SW_SHOW);
     UpdateWindow(g_player_window);

@@ -246,11 +246,11 @@ TEST_F(Playback, AudioOnlyShowsItsStatusAndFailuresAreReported) {
         }
         return volume;
     };
-    EXPECT_EQ(output_volume(), 0);  // full until the knob is moved
-    const int level = 6553;         // a tenth: -20 dB
+    EXPECT_EQ(output_volume(), 0);  // full from the start
+    const int level = 6553;         // a tenth: -60 dB on the cubic curve
     media_set_option(MEDIA_OPTION_VOLUME, level | (level << 8));
     EXPECT_EQ(media_get_option(MEDIA_OPTION_VOLUME), level | (level << 8));
-    EXPECT_TRUE(pump_until([&] { return output_volume() == -2000; }, 2000)) << output_volume();
+    EXPECT_TRUE(pump_until([&] { return output_volume() == -6000; }, 2000)) << output_volume();
     media_set_option(MEDIA_OPTION_VOLUME, 0);
     EXPECT_TRUE(pump_until([&] { return output_volume() == -10000; }, 2000)) << output_volume();
     ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 8000));

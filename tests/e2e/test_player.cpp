@@ -1,0 +1,160 @@
+// The control strip driven with real pointer input, checked on the screen.
+#include "viewer_steps.h"
+
+namespace {
+
+// Centres of the strip's controls, in its client coordinates.
+const POINT PLAY = {86, 58}, PAUSE = {177, 58}, STOP = {220, 58}, PREVIOUS = {38, 58}, NEXT = {134, 58};
+const POINT REWIND = {58, 98}, FORWARD = {113, 98}, HIDE = {338, 18}, EXIT = {407, 18};
+
+void press(HWND player, POINT at) { click(player, at.x, at.y); }
+
+// The centre column of the dark knob on a row of the strip where only the
+// knob is dark (the light face above the groove), or -1.
+int knob_centre(HWND player, int row, int from, int to) {
+    int w, h, sum = 0, n = 0;
+    std::vector<uint32_t> shot = e2e_capture_client(player, &w, &h);
+    for (int x = from; x <= to && row < h && x < w; x++) {
+        uint32_t p = shot[row * w + x];
+        if (red(p) + green(p) + blue(p) < 240) sum += x, n++;
+    }
+    return n ? sum / n : -1;
+}
+int seek_knob(HWND player) { return knob_centre(player, 90, 170, 440); }
+int volume_knob(HWND player) { return knob_centre(player, 53, 350, 455); }
+
+class Strip : public ::testing::Test {
+protected:
+    E2eProgram program;
+    HWND viewer = nullptr, player = nullptr;
+    void start(const char* clip_name, int seconds) {
+        viewer = start_playing(&program, clip(clip_name), seconds);
+        ASSERT_TRUE(viewer);
+        player = e2e_find_window(program.pid, "tavlin_player");
+        ASSERT_TRUE(player && e2e_wait_until([&] { return IsWindowVisible(player) != 0; }, 5000));
+    }
+};
+
+}  // namespace
+
+TEST_F(Strip, TheTransportRowDrivesPlayback) {
+    start("steps.avi", 1);
+    RECT v, p;
+    GetWindowRect(viewer, &v);
+    GetWindowRect(player, &p);
+    EXPECT_GE(p.top, v.bottom - 1) << "the strip sits below the video, not over it";
+    press(player, PAUSE);
+    EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000));
+    int paused_at = title_seconds(viewer);
+    press(player, FORWARD);
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == paused_at + 5; }, 5000)) << e2e_text(viewer);
+    press(player, REWIND);
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == paused_at; }, 5000)) << e2e_text(viewer);
+    press(player, PLAY);
+    EXPECT_TRUE(clock_runs(viewer, 5000));
+
+    hand_over(clip("red.avi"));
+    press(player, NEXT);
+    EXPECT_TRUE(top_shows(viewer, is_red, 15000));
+    press(player, PREVIOUS);
+    EXPECT_TRUE(e2e_wait_until([&] { return !is_red(pixel(viewer, 300, 40)) && title_seconds(viewer) >= 0; }, 15000));
+    press(player, STOP);
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000)) << e2e_text(viewer);
+    close_player(&program, viewer);
+}
+
+TEST_F(Strip, SeekAndVolumeBarsFollowThePointer) {
+    start("steps.avi", 1);
+    press(player, PAUSE);
+    ASSERT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000));
+    click(player, 303, 98);  // the middle of the seek bar: half of 12 s
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == 6; }, 3000)) << e2e_text(viewer);
+    EXPECT_TRUE(e2e_wait_until([&] { return abs(seek_knob(player) - 303) <= 2; }, 2000)) << seek_knob(player);
+    click(player, 186, 98);  // the left end: 0
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) <= 0; }, 3000)) << e2e_text(viewer);
+    EXPECT_TRUE(e2e_wait_until([&] { return abs(seek_knob(player) - 186) <= 2; }, 2000)) << seek_knob(player);
+
+    // The volume knob starts at full (78 to the right of level 0) and shows
+    // the stored level; offsets are measured from its place at level 0.
+    int full = volume_knob(player);
+    EXPECT_GT(full, 430);
+    click(player, 363, 60);
+    EXPECT_TRUE(e2e_wait_until([&] { return volume_knob(player) == full - 78; }, 2000)) << volume_knob(player);
+    int zero = full - 78;
+    click(player, 439, 60);  // the last column: 76 of 78
+    EXPECT_TRUE(e2e_wait_until([&] { return volume_knob(player) == zero + 76; }, 2000)) << volume_knob(player);
+    POINT from = {380, 60}, past = {470, 60};
+    ClientToScreen(player, &from);
+    ClientToScreen(player, &past);
+    e2e_run_unix("xdotool mousemove " + std::to_string(from.x) + " " + std::to_string(from.y) +
+                     " mousedown 1 mousemove " + std::to_string(past.x) + " " + std::to_string(past.y) + " mouseup 1",
+                 10000);
+    EXPECT_TRUE(e2e_wait_until([&] { return volume_knob(player) == zero + 77; }, 2000)) << volume_knob(player);
+    close_player(&program, viewer);
+}
+
+TEST_F(Strip, TooltipsShowBesideThePointerAndFade) {
+    start("red.avi", 0);
+    HWND bubble = e2e_find_window(program.pid, "tavlin_bubble");
+    ASSERT_TRUE(bubble);
+    POINT at = PLAY;
+    ClientToScreen(player, &at);
+    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y), 10000);
+    ASSERT_TRUE(e2e_wait_until([&] { return IsWindowVisible(bubble) != 0; }, 2000)) << "no tooltip";
+    RECT b;
+    GetWindowRect(bubble, &b);
+    EXPECT_EQ(b.left, at.x + 24);
+    EXPECT_EQ(b.top, at.y + 24);
+    int w, h;
+    std::vector<uint32_t> box = e2e_capture_client(bubble, &w, &h);
+    ASSERT_GT(w * h, 100);
+    uint32_t top = box[2 * w + w / 2], bottom = box[(h - 3) * w + 3], frame = box[(h / 2) * w];
+    EXPECT_GT(blue(top), 200) << std::hex << top;       // white at the top
+    EXPECT_LT(blue(bottom), blue(top)) << std::hex << bottom;  // pale yellow below
+    EXPECT_GT(red(frame), blue(frame) + 60) << std::hex << frame;  // an orange frame
+    // Still there after most of a second, gone about two seconds after the pointer stopped.
+    Sleep(700);
+    EXPECT_TRUE(IsWindowVisible(bubble));
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(bubble); }, 2500));
+
+    // The pointer reaching the bubble hides it at once.
+    e2e_run_unix("xdotool mousemove " + std::to_string(at.x + 1) + " " + std::to_string(at.y), 10000);
+    ASSERT_TRUE(e2e_wait_until([&] { return IsWindowVisible(bubble) != 0; }, 2000));
+    GetWindowRect(bubble, &b);
+    e2e_run_unix("xdotool mousemove " + std::to_string(b.left + 4) + " " + std::to_string(b.top + 4), 10000);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(bubble); }, 400));
+    close_player(&program, viewer);
+}
+
+TEST_F(Strip, PauseBlinksAndTheWindowButtonsAct) {
+    start("steps.avi", 0);
+    press(player, PAUSE);
+    ASSERT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000));
+    e2e_run_unix("xdotool mousemove 0 0", 10000);  // no tooltip over the strip
+    Sleep(300);
+    std::vector<std::vector<uint32_t>> shots;
+    int w = 0, h = 0;
+    for (int i = 0; i < 9; i++) {
+        shots.push_back(e2e_capture_client(player, &w, &h));
+        Sleep(55);
+    }
+    bool differs = false;
+    for (auto& s : shots)
+        for (int i = 0; i < w * h; i++) {
+            if (s[i] == shots[0][i]) continue;
+            differs = true;
+            int x = i % w, y = i / w;
+            ASSERT_TRUE(x >= 162 && x <= 192 && y >= 43 && y <= 73) << "changed at " << x << "," << y;
+        }
+    EXPECT_TRUE(differs) << "Pause did not blink";
+
+    press(player, EXIT);  // the viewer's own question
+    HWND box = wait_exit_box(&program);
+    ASSERT_TRUE(box);
+    e2e_press(box, IDNO);
+    press(player, HIDE);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 3000));
+    PostMessageA(viewer, WM_COMMAND, 40008, 0);  // "Show Player" from the viewer's menu
+    EXPECT_TRUE(e2e_wait_until([&] { return IsWindowVisible(player) != 0; }, 3000));
+    close_player(&program, viewer);
+}

@@ -1,0 +1,110 @@
+// Steps the viewer and strip tests share: the test clips, the title clock,
+// pixels of the screen, and the program's windows driven as a user would.
+#pragma once
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "program_steps.h"
+
+inline std::string clip(const char* name) {
+    const char* dir = getenv("TAVLIN_CLIPS");
+    return std::string(dir ? dir : ".") + "\\" + name;
+}
+
+inline std::string quoted(const std::string& path) { return "\"" + path + "\""; }
+
+inline std::string copy_clip(const char* name, const std::string& to) {
+    CopyFileA(clip(name).c_str(), to.c_str(), FALSE);
+    return to;
+}
+
+// The playing position the title shows, in seconds; -1 when it shows none.
+inline int title_seconds(HWND viewer) {
+    std::string t = e2e_text(viewer);
+    size_t bar = t.find(" | ");
+    int h, m, s;
+    if (bar == std::string::npos || sscanf(t.c_str() + bar + 3, "%d:%d:%d", &h, &m, &s) != 3) return -1;
+    return h * 3600 + m * 60 + s;
+}
+
+// The title stays as it is for a second: the clock stands still.
+inline bool clock_holds(HWND viewer) {
+    std::string before = e2e_text(viewer);
+    Sleep(1000);
+    return e2e_text(viewer) == before && title_seconds(viewer) >= 0;
+}
+
+inline bool clock_runs(HWND viewer, int timeout_ms) {
+    int start = title_seconds(viewer);
+    return e2e_wait_until([&] { return title_seconds(viewer) > start; }, timeout_ms);
+}
+
+// One pixel of the viewer's client area as the screen shows it.
+inline uint32_t pixel(HWND viewer, int x, int y) {
+    int w, h;
+    std::vector<uint32_t> shot = e2e_capture_client(viewer, &w, &h);
+    if (x < 0 || y < 0 || x >= w || y >= h) return 0xFFFFFFFF;
+    return shot[y * w + x];
+}
+
+inline int red(uint32_t p) { return (p >> 16) & 255; }
+inline int green(uint32_t p) { return (p >> 8) & 255; }
+inline int blue(uint32_t p) { return p & 255; }
+inline bool is_red(uint32_t p) { return p != 0xFFFFFFFF && red(p) > 180 && green(p) < 70 && blue(p) < 70; }
+inline bool is_green(uint32_t p) { return p != 0xFFFFFFFF && green(p) > 90 && red(p) < 70 && blue(p) < 70; }
+inline bool is_blue(uint32_t p) { return p != 0xFFFFFFFF && blue(p) > 180 && red(p) < 70 && green(p) < 70; }
+inline bool is_black(uint32_t p) { return p != 0xFFFFFFFF && red(p) < 16 && green(p) < 16 && blue(p) < 16; }
+
+// The colour at the top middle of the video, clear of the control strip.
+template <class Colour>
+bool top_shows(HWND viewer, Colour colour, int timeout_ms) {
+    return e2e_wait_until([&] {
+        RECT c;
+        GetClientRect(viewer, &c);
+        return colour(pixel(viewer, c.right / 2, 40));
+    }, timeout_ms);
+}
+
+inline void hide_player(E2eProgram* program, HWND viewer) {
+    HWND player = e2e_find_window(program->pid, "tavlin_player");
+    if (player && IsWindowVisible(player)) PostMessageA(viewer, WM_COMMAND, 40008, 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 5000));
+}
+
+// Windowed at the given outer size, centred on the screen.
+inline bool is_windowed_at(HWND viewer, int width, int height) {
+    RECT r;
+    GetWindowRect(viewer, &r);
+    int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+    return (GetWindowLongA(viewer, GWL_STYLE) & WS_CAPTION) == WS_CAPTION && r.right - r.left == width &&
+           r.bottom - r.top == height && abs(r.left - (cx - width) / 2) <= 1 && abs(r.top - (cy - height) / 2) <= 1;
+}
+
+// A second launch hands its file to the running copy, which appends it.
+inline void hand_over(const std::string& path) {
+    E2eProgram second;
+    ASSERT_TRUE(e2e_start(&second, quoted(path)));
+    EXPECT_TRUE(e2e_wait_exit(&second, 15000, nullptr));
+    e2e_stop(&second);
+}
+
+// Starts the player on a file; null unless its title clock comes to show at least `seconds`.
+inline HWND start_playing(E2eProgram* program, const std::string& path, int seconds) {
+    HWND viewer = start_player(program, quoted(path));
+    if (viewer && !e2e_wait_until([&] { return title_seconds(viewer) >= seconds; }, 15000)) {
+        ADD_FAILURE() << "no title clock: " << e2e_text(viewer);
+        return nullptr;
+    }
+    return viewer;
+}
+
+inline HWND wait_box(E2eProgram* program, const char* caption) {
+    return e2e_wait_window(program->pid, "#32770", caption, 20000);
+}
+
+// A real click at client coordinates of a window.
+inline void click(HWND window, int x, int y) {
+    POINT at = {x, y};
+    ClientToScreen(window, &at);
+    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", 10000);
+}
