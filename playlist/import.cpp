@@ -32,6 +32,8 @@ size_t plist_trim_separator(char* path) {
 
 namespace {
 
+int g_files_not_added;  // since the last end of an import
+
 int add_folder(const char* folder) {
     SetCurrentDirectoryA(folder);
     char pattern[PLIST_PATH_SIZE];
@@ -57,27 +59,28 @@ int plist_add_path(char* path) {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return add_folder(path);
+    if (plist_is_playlist_file(path)) return plist_load_file(path);
 
     char text[PLIST_PATH_SIZE];
     const char* slash = strrchr(path, '\\');
     lstrcpynA(text, "Adding File: ", sizeof text);
     lstrcpynA(text + 13, slash ? slash + 1 : path, sizeof text - 13);
     plist_progress_show(text);
-    plist_append(path);
+    if (!plist_append(path)) g_files_not_added++;
     return 1;
 }
 
 int plist_open_dialog(HWND owner, bool append) {
     // Room for a long multiple selection: the folder, then each name.
-    static char names[65536];
+    static char names[1064960];
     names[0] = 0;
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter =
-        "All Known Media Files\0*.m3u;*.pls;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;*.mpv2;*.dat;"
-        "*.vob;*.avi;*.wav;*.wmv;*.wma;*.divx;*.asf;*.ogg;*.mid;*.midi\0"
-        "Supported Playlist Files\0*.m3u;*.pls;\0"
+        "All Known Media Files\0*.m3u;*.m3u8;*.pls;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;*.mpv2;*.dat;"
+        "*.vob;*.avi;*.wav;*.wmv;*.wma;*.divx;*.asf;*.ogg;*.ogv;*.mid;*.midi\0"
+        "Supported Playlist Files\0*.m3u;*.m3u8;*.pls;\0"
         "All Files\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = names;
@@ -114,17 +117,34 @@ int plist_open_dialog(HWND owner, bool append) {
     return 1;
 }
 
+// An import runs without returning to the message loop, so the bubble is
+// painted here; at most every 50 ms, which costs a long import nothing.
 int plist_progress_show(const char* text) {
+    static DWORD last_shown;
     if (!g_viewer_window || !IsWindow(g_viewer_window)) return 0;
-    if (!g_progress_window)
+    bool fresh = !g_progress_window;
+    if (fresh)
         g_progress_window = CreateDialogParamA(g_instance, MAKEINTRESOURCEA(IDD_PROGRESS), g_viewer_window,
                                                ui_progress_dialog_proc, 0);
+    DWORD now = GetTickCount();
+    if (!fresh && now - last_shown < 50) return 1;
+    last_shown = now;
     SetWindowTextA(g_progress_window, text);
+    RedrawWindow(g_progress_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     return 1;
 }
 
+// The end of a batch of additions: the bubble goes, and a list that filled
+// up on the way is told once.
 int plist_progress_hide() {
     if (g_progress_window) DestroyWindow(g_progress_window);
     g_progress_window = nullptr;
+    if (g_files_not_added > 0 && g_viewer_window) {
+        char text[160];
+        wsprintfA(text, "The playlist holds at most %d files: %d files were not added.", PLAYLIST_CAPACITY,
+                  g_files_not_added);
+        g_files_not_added = 0;
+        MessageBoxA(g_viewer_window, text, "Playlist Full", MB_OK | MB_ICONINFORMATION);
+    }
     return 1;
 }

@@ -49,5 +49,25 @@ int plist_open_dialog(HWND owner, bool append);
 int plist_progress_show(const char* text);
 int plist_progress_hide();
 
+// Playlist files. The text's part, free of file calls: the kind of text and
+// each name it yields, in order.
+#define PLIST_TEXT_NONE 0
+#define PLIST_TEXT_M3U 1
+#define PLIST_TEXT_PLS 2
+#define PLIST_TEXT_PLAIN 3  // a .m3u or .m3u8 with neither marker: a name on every line
+typedef void (*PlistNameFn)(const char* line, size_t length, void* context);
+int plist_parse_text(const char* text, bool plain_allowed, PlistNameFn each, void* context);
+const char* plist_find_text(const char* text, const char* pattern, bool ignore_case);
+bool plist_text_has_bom(const char* text);
+// A line as a file name into out: file:// URLs become local paths; 0 for an
+// empty line or one longer than a path may be (never cut short).
+int plist_name_from_line(const char* line, size_t length, char* out, size_t size);
+bool plist_is_playlist_file(const char* path);
+int plist_load_file(const char* path);
+// Writes the list to name (its buffer holds size bytes; ".m3u" is appended
+// when missing); 1 when the whole file was written.
+int plist_save_m3u(char* name, size_t size);
+int plist_save_dialog(HWND owner);
+
 // Window.
 HWND plist_create_window(HWND owner);

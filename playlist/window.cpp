@@ -1,5 +1,10 @@
-// The playlist window: a modeless dialog listing the name part of every entry.
+// The playlist window: a modeless dialog of owner-drawn rows with the list's
+// commands in its menu. There is one; asking for it again brings it back.
+#include <windows.h>
+#include <shellapi.h>
+
 #include "../app/fault_guard.h"
+#include "../media/media.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -7,45 +12,170 @@ HWND g_playlist_window;
 
 namespace {
 
+const int ROW_HEIGHT = 24;
+const int MAX_SELECTED = 1024;
+
+HWND list_of(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYLIST_LIST); }
+
 void refresh_list(HWND dialog) {
-    HWND list = GetDlgItem(dialog, IDC_PLAYLIST_LIST);
+    HWND list = list_of(dialog);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     char path[PLIST_PATH_SIZE];
     for (int i = 0; plist_get(path, sizeof path, i); i++)
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(plist_name_part(path)));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, FALSE);
+}
+
+COLORREF row_colour(int index, bool selected) {
+    bool current = index == plist_get_current(nullptr, 0);
+    if (current) return selected ? RGB(192, 160, 255) : RGB(255, 192, 192);
+    if (selected) return RGB(160, 160, 255);
+    return index % 2 ? RGB(231, 231, 231) : RGB(255, 255, 255);
+}
+
+BOOL on_draw_item(const DRAWITEMSTRUCT* item) {
+    if (static_cast<int>(item->itemID) < 0) return FALSE;
+    if (!(item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT))) return TRUE;  // never a focus rectangle
+    int index = static_cast<int>(item->itemID);
+    bool selected = (item->itemState & ODS_SELECTED) != 0;
+    HDC dc = item->hDC;
+    RECT r = item->rcItem;
+    HBRUSH brush = CreateSolidBrush(row_colour(index, selected));
+    FillRect(dc, &r, brush);
+    DeleteObject(brush);
+    bool current = index == plist_get_current(nullptr, 0);
+    HICON icon = static_cast<HICON>(
+        LoadImageA(g_instance, MAKEINTRESOURCEA(current ? IDI_ENTRY_CURRENT : IDI_ENTRY), IMAGE_ICON, 16, 16, 0));
+    if (icon) {
+        DrawIconEx(dc, r.left + 4, r.top + 4, icon, 16, 16, 0, nullptr, DI_NORMAL);
+        DestroyIcon(icon);
+    }
+    HFONT font = ui_create_font("Arial", selected ? 17 : 13, 1, 0, 0, 0, 0);
+    HGDIOBJ old = SelectObject(dc, font);
+    char path[PLIST_PATH_SIZE];
+    if (plist_get(path, sizeof path, index)) {
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, selected ? RGB(0, 0, 0) : RGB(64, 64, 128));
+        RECT text = r;
+        text.left += 24;
+        DrawTextA(dc, plist_name_part(path), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    SelectObject(dc, old);
+    DeleteObject(font);
+    return TRUE;
+}
+
+BOOL on_measure_item(MEASUREITEMSTRUCT* item) {
+    item->itemHeight = static_cast<int>(item->itemID) == -1 ? GetSystemMetrics(SM_CYVSCROLL) : ROW_HEIGHT;
+    return TRUE;
+}
+
+int selected_rows(HWND dialog, int* rows) {
+    LRESULT n = SendMessageA(list_of(dialog), LB_GETSELITEMS, MAX_SELECTED, reinterpret_cast<LPARAM>(rows));
+    return n > 0 ? static_cast<int>(n) : 0;
+}
+
+void play_selected(HWND dialog) {
+    int rows[MAX_SELECTED];
+    int n = selected_rows(dialog, rows);
+    if (n == 0) return;
+    int first = rows[0];
+    for (int i = 1; i < n; i++) first = rows[i] < first ? rows[i] : first;
+    plist_select(first, false);
+    char path[PLIST_PATH_SIZE];
+    plist_get_current(path, sizeof path);
+    media_stop();
+    media_set_window(g_viewer_window);
+    media_set_path(path);
+    media_play();
+    SendMessageA(dialog, PLIST_WM_REPAINT, 0, 0);
+}
+
+void remove_selected(HWND dialog) {
+    int rows[MAX_SELECTED];
+    int n = selected_rows(dialog, rows);
+    for (int i = n - 1; i >= 0; i--) plist_remove(rows[i]);  // highest first: the others keep their places
+    if (n) SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);
+}
+
+// The list changed: the rows are rebuilt.
+void changed(HWND dialog) { SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0); }
+
+void on_command(HWND dialog, int id, int notification) {
+    switch (id) {
+    case CMD_PLAY_SELECTED: play_selected(dialog); break;
+    case CMD_ADD_FILES: plist_open_dialog(dialog, true); changed(dialog); break;
+    case CMD_REMOVE: remove_selected(dialog); break;
+    case CMD_CLEAR: plist_clear(); changed(dialog); break;
+    case CMD_SORT_BY_NAME: plist_arrange(PLIST_SORT_BY_NAME); changed(dialog); break;
+    case CMD_RANDOMIZE: plist_arrange(PLIST_RANDOMIZE); changed(dialog); break;
+    case CMD_SAVE_PLAYLIST: plist_save_dialog(dialog); EndDialog(dialog, CMD_SAVE_PLAYLIST); break;
+    case IDC_PLAYLIST_LIST: if (notification == LBN_DBLCLK) SendMessageA(dialog, WM_COMMAND, CMD_PLAY_SELECTED, 0); break;
+    case IDOK:
+    case IDCANCEL: EndDialog(dialog, id); break;
+    }
+}
+
+void on_drop(HWND dialog, HDROP drop) {
+    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; i++) {
+        char path[PLIST_PATH_SIZE];
+        if (DragQueryFileA(drop, i, nullptr, 0) > PLIST_PATH_MAX) continue;  // never cut into another name
+        if (DragQueryFileA(drop, i, path, APP_PATH_SIZE)) plist_add_path(path);
+    }
+    DragFinish(drop);
+    SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);
+    plist_progress_hide();
+}
+
+void on_init(HWND dialog) {
+    // Also set here: the list asks for its row height while the dialog is
+    // still being made, and not every platform passes that question on.
+    SendMessageA(list_of(dialog), LB_SETITEMHEIGHT, 0, ROW_HEIGHT);
+    ui_center_window(dialog, g_viewer_window);
+    SetWindowTextA(dialog, "Playlist | " UI_TITLE);
+    SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);
+}
+
+void on_size(HWND dialog) {
+    RECT r;
+    GetClientRect(dialog, &r);
+    SetWindowPos(list_of(dialog), nullptr, 0, 0, r.right, r.bottom, SWP_NOZORDER);
+}
+
+BOOL on_sizing(RECT* r) {
+    if (r->right - r->left < 100) r->right = r->left + 100;
+    if (r->bottom - r->top < 100) r->bottom = r->top + 100;
+    return TRUE;
 }
 
 LRESULT CALLBACK playlist_dialog_body(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
-    case WM_INITDIALOG:
-        ui_center_window(dialog, g_viewer_window);
-        SetWindowTextA(dialog, "Playlist | " UI_TITLE);
-        SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);
-        return TRUE;
-    case WM_SIZE: {
-        RECT r;
-        GetClientRect(dialog, &r);
-        SetWindowPos(GetDlgItem(dialog, IDC_PLAYLIST_LIST), nullptr, 0, 0, r.right, r.bottom, SWP_NOZORDER);
-        return 0;
+    case WM_INITDIALOG: on_init(dialog); return TRUE;
+    case WM_SIZE: on_size(dialog); return 0;
+    case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
+    case WM_MEASUREITEM: return on_measure_item(reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));
+    case WM_DRAWITEM: return on_draw_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+    case WM_DROPFILES: on_drop(dialog, reinterpret_cast<HDROP>(wparam)); return 0;
+    case WM_COMMAND: on_command(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
+    case PLIST_WM_REFRESH: refresh_list(dialog); return 0;
+    case PLIST_WM_REPAINT: InvalidateRect(list_of(dialog), nullptr, FALSE); return 0;
+    case WM_DESTROY: if (g_playlist_window == dialog) g_playlist_window = nullptr; return 0;
     }
-    case PLIST_WM_REFRESH:
-        refresh_list(dialog);
-        return 0;
-    case PLIST_WM_REPAINT:
-        InvalidateRect(GetDlgItem(dialog, IDC_PLAYLIST_LIST), nullptr, FALSE);
-        return 0;
-    case WM_COMMAND:
-        if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, LOWORD(wparam));
-        return TRUE;
-    }
-    (void)lparam;
     return FALSE;
 }
 
 }  // namespace
 
 HWND plist_create_window(HWND owner) {
+    if (g_playlist_window && IsWindow(g_playlist_window)) {
+        SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
+        ShowWindow(g_playlist_window, SW_SHOW);
+        SetForegroundWindow(g_playlist_window);
+        return g_playlist_window;
+    }
     return CreateDialogParamA(g_instance, MAKEINTRESOURCEA(UI_DIALOG_PLAYLIST), owner,
                               app_guarded_dialog<playlist_dialog_body>, 0);
 }

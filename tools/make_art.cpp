@@ -355,12 +355,25 @@ bool write_bmp(const std::string& path, const Surface& s, Layout layout) {
     return write_file(path, out + info_header(s.width, s.height, layout == BGR ? 24 : 32, rows.size()) + rows);
 }
 
-bool write_icon(const std::string& path, const std::vector<int>& sizes) {
+void program_icon(Canvas* c, double size) { emblem(c, size / 2, size / 2, size / 2 - 0.25); }
+
+// The playlist's row marks: a silver disc, and for the current entry the
+// same disc with a green play triangle over its left half.
+void entry_icon(Canvas* c, double size) {
+    oval(c, 1, 1, size - 1, size - 1, rgb(250, 250, 252), rgb(150, 154, 166));
+}
+
+void current_entry_icon(Canvas* c, double size) {
+    entry_icon(c, size);
+    polygon(c, {{1, size * 0.15}, {size * 0.62, size / 2}, {1, size * 0.85}}, rgb(40, 180, 60));
+}
+
+bool write_icon(const std::string& path, const std::vector<int>& sizes, void (*draw)(Canvas*, double)) {
     std::vector<std::string> images;
     for (int size : sizes) {
         Canvas c;
         if (!canvas_open(&c, size, size, CLEAR)) return false;
-        emblem(&c, size / 2.0, size / 2.0, size / 2.0 - 0.25);
+        draw(&c, size);
         if (!finish(&c)) return false;
         std::string colour_rows = dib_rows(c.s, BGRA), mask_rows;
         int mask_stride = ((size + 31) / 32) * 4;
@@ -400,8 +413,10 @@ int main(int argc, char** argv) {
         make_logo(&logo);
         make_skin(&skin);
         ok = finish(&logo) && finish(&skin) && write_bmp(out + "/logo.bmp", logo.s, BGR) &&
-             write_bmp(out + "/skin.bmp", skin.s, BGRT) && write_icon(out + "/program.ico", {16, 32, 48}) &&
-             write_icon(out + "/program_small.ico", {16, 32});
+             write_bmp(out + "/skin.bmp", skin.s, BGRT) && write_icon(out + "/program.ico", {16, 32, 48}, program_icon) &&
+             write_icon(out + "/program_small.ico", {16, 32}, program_icon) &&
+             write_icon(out + "/entry.ico", {16}, entry_icon) &&
+             write_icon(out + "/entry_current.ico", {16}, current_entry_icon);
     }
     if (!ok) fprintf(stderr, "make_art: cannot draw or write into %s\n", out.c_str());
     return ok ? 0 : 1;

@@ -1,0 +1,175 @@
+// Playlist files on disk: telling them apart, loading them through the
+// import entry, and saving the list as M3U.
+#include <string.h>
+
+#include <string>
+
+#include "../app/app.h"
+#include "../ui/ui.h"
+#include "playlist.h"
+
+#include <commdlg.h>
+
+namespace {
+
+// Playlists being loaded, outermost first: a playlist that names itself,
+// directly or through others, is not entered again, nor deeper than this.
+const int MAX_NESTING = 8;
+char g_loading[MAX_NESTING][PLIST_PATH_SIZE];
+int g_depth;
+
+// Files of more than this are not playlists anyone wrote by hand or tool.
+const DWORD MAX_PLAYLIST_BYTES = 256u << 20;
+
+const char* extension(const char* path) {
+    const char* dot = strrchr(path, '.');
+    const char* slash = strrchr(path, '\\');
+    return dot && (!slash || dot > slash) ? dot : "";
+}
+
+bool has_extension(const char* path, const char* ext) { return lstrcmpiA(extension(path), ext) == 0; }
+
+struct LoadContext {
+    char folder[PLIST_PATH_SIZE];  // the playlist's own folder, for relative names
+    bool utf8;
+};
+
+bool utf8_to_ansi(char* text, size_t size) {
+    WCHAR wide[PLIST_PATH_SIZE];
+    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, PLIST_PATH_SIZE)) return false;
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, text, static_cast<int>(size), nullptr, &lossy);
+    return n > 0 && !lossy;
+}
+
+bool is_absolute(const char* name) {
+    return name[0] == '\\' || name[0] == '/' || (name[0] && name[1] == ':');
+}
+
+// A relative name is looked for beside the playlist first, then in the
+// current directory; the entry is stored by the full path of what was found.
+bool resolve(const char* name, const char* folder, char* out, size_t size) {
+    char candidate[PLIST_PATH_SIZE];
+    if (is_absolute(name) || !plist_join_path(candidate, sizeof candidate, folder, name) ||
+        !app_file_exists(candidate))
+        lstrcpynA(candidate, name, sizeof candidate);
+    if (!app_file_exists(candidate)) return false;
+    DWORD n = GetFullPathNameA(candidate, static_cast<DWORD>(size), out, nullptr);
+    if (n == 0 || n >= size || n > PLIST_PATH_MAX) return app_copy_text(out, size, candidate) != 0;
+    return true;
+}
+
+void add_line(const char* line, size_t length, void* context) {
+    LoadContext* c = static_cast<LoadContext*>(context);
+    char name[PLIST_PATH_SIZE], found[PLIST_PATH_SIZE];
+    if (!plist_name_from_line(line, length, name, sizeof name)) return;
+    if (c->utf8 && !utf8_to_ansi(name, sizeof name)) return;  // no such name in this system's code page
+    if (resolve(name, c->folder, found, sizeof found)) plist_add_path(found);
+}
+
+// The whole file as NUL-terminated text; null when it cannot be read.
+char* read_text(const char* path) {
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return nullptr;
+    DWORD size = GetFileSize(f, nullptr), got = 0;
+    char* text = size == INVALID_FILE_SIZE || size > MAX_PLAYLIST_BYTES
+                     ? nullptr
+                     : static_cast<char*>(GlobalAlloc(GMEM_FIXED, size + 1));
+    if (text && (!ReadFile(f, text, size, &got, nullptr) || got != size)) {
+        GlobalFree(text);
+        text = nullptr;
+    }
+    CloseHandle(f);
+    if (text) text[size] = 0;
+    return text;
+}
+
+bool already_loading(const char* full) {
+    for (int i = 0; i < g_depth; i++)
+        if (lstrcmpiA(g_loading[i], full) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+bool plist_is_playlist_file(const char* path) {
+    if (has_extension(path, ".m3u") || has_extension(path, ".pls") || has_extension(path, ".m3u8")) return true;
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    char head[201] = {};
+    DWORD got = 0;
+    BOOL read = ReadFile(f, head, 200, &got, nullptr);
+    CloseHandle(f);
+    if (!read || got < 200) return false;
+    return plist_find_text(head, "#EXTM3U", true) || plist_find_text(head, "[playlist]", true);
+}
+
+int plist_load_file(const char* path) {
+    char full[PLIST_PATH_SIZE];
+    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) lstrcpynA(full, path, sizeof full);
+    if (g_depth >= MAX_NESTING || already_loading(full)) return 0;
+    char* text = read_text(path);
+    if (!text) return 0;
+
+    LoadContext context = {};
+    lstrcpynA(context.folder, full, sizeof context.folder);
+    char* slash = strrchr(context.folder, '\\');
+    if (slash) *slash = 0;
+    context.utf8 = has_extension(path, ".m3u8") || plist_text_has_bom(text);
+    bool plain_allowed = has_extension(path, ".m3u") || has_extension(path, ".m3u8");
+
+    lstrcpynA(g_loading[g_depth++], full, PLIST_PATH_SIZE);
+    int kind = plist_parse_text(text, plain_allowed, add_line, &context);
+    g_depth--;
+    GlobalFree(text);
+    SetWindowTextA(g_viewer_window, UI_TITLE);
+    return kind != PLIST_TEXT_NONE ? 1 : 0;
+}
+
+int plist_save_m3u(char* name, size_t size) {
+    size_t length = strnlen(name, size);
+    if (length >= size) return 0;
+    if (lstrcmpiA(extension(name), ".m3u") != 0) {
+        if (length + 4 > PLIST_PATH_MAX || length + 5 > size) return 0;  // no room for ".m3u": refused
+        memcpy(name + length, ".m3u", 5);
+    }
+    std::string text = "#EXTM3U\r\n";
+    char path[PLIST_PATH_SIZE];
+    for (int i = 0; plist_get(path, sizeof path, i); i++) text.append(path).append("\r\n");
+
+    // Written beside the target and moved over it only when whole, so a
+    // failed save leaves no partial file and keeps what was there.
+    char temporary[PLIST_PATH_SIZE + 8];
+    lstrcpynA(temporary, name, PLIST_PATH_SIZE);
+    lstrcatA(temporary, ".part");
+    HANDLE f = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE) return 0;
+    DWORD written = 0;
+    bool whole = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                 written == text.size();
+    whole = CloseHandle(f) && whole;
+    if (whole && MoveFileExA(temporary, name, MOVEFILE_REPLACE_EXISTING)) return 1;
+    DeleteFileA(temporary);
+    return 0;
+}
+
+int plist_save_dialog(HWND owner) {
+    char name[APP_PATH_SIZE] = "";
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = "M3U Playlist File\0*.m3u\0";
+    ofn.lpstrFile = name;
+    ofn.nMaxFile = sizeof name;
+    ofn.lpstrTitle = "Save Playlist";
+    ofn.lpstrDefExt = ".m3u";
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    if (!GetSaveFileNameA(&ofn)) return 0;
+    if (plist_save_m3u(name, sizeof name)) return 1;
+    char text[APP_PATH_SIZE + 64];
+    wsprintfA(text, "The playlist could not be saved to\n%s", name);
+    MessageBoxA(owner, text, "Save Playlist", MB_OK | MB_ICONERROR);
+    return 0;
+}

@@ -1,0 +1,89 @@
+// The playlist window driven for real: its rows read back from the list box.
+#include <algorithm>
+
+#include "viewer_steps.h"
+
+namespace {
+
+HWND dialog_of(HWND list) { return GetParent(list); }
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+}  // namespace
+
+TEST(PlaylistWindow, RowsCommandsDropsAndOneWindow) {
+    std::string dir = e2e_scratch_dir("playlist-window");
+    CreateDirectoryA((dir + "\\more").c_str(), nullptr);
+    for (const char* name : {"b.avi", "c.avi", "a.avi"}) copy_clip("red.avi", dir + "\\more\\" + name);
+    std::string first = copy_clip("red.avi", dir + "\\d.avi");
+    E2eProgram program;
+    HWND viewer = start_playing(&program, first, 0);
+    ASSERT_TRUE(viewer);
+    HWND list = open_playlist(&program, viewer);
+    ASSERT_TRUE(list);
+    HWND dialog = dialog_of(list);
+    auto rows = [&] { return e2e_list_items(list); };
+    auto command = [&](int id) { PostMessageA(dialog, WM_COMMAND, id, 0); };
+
+    // A drop appends, folders to their depth; the current entry stays.
+    ASSERT_TRUE(e2e_drop(dialog, {dir + "\\more"}));
+    EXPECT_TRUE(e2e_wait_until([&] { return rows().size() == 4; }, 10000));
+    EXPECT_EQ(rows()[0], "d.avi");
+    command(40016);  // Sort by Name
+    EXPECT_TRUE(e2e_wait_until([&] { return rows() == std::vector<std::string>{"a.avi", "b.avi", "c.avi", "d.avi"}; },
+                               5000));
+    command(40017);  // Randomize keeps every entry
+    EXPECT_TRUE(e2e_wait_until([&] { return sorted(rows()) == std::vector<std::string>{"a.avi", "b.avi", "c.avi", "d.avi"}; },
+                               5000));
+    command(40016);
+    ASSERT_TRUE(e2e_wait_until([&] { return rows()[0] == "a.avi"; }, 5000));
+    SendMessageA(list, LB_SETSEL, TRUE, 1);
+    SendMessageA(list, LB_SETSEL, TRUE, 2);
+    command(40019);  // Remove the selection
+    EXPECT_TRUE(e2e_wait_until([&] { return rows() == std::vector<std::string>{"a.avi", "d.avi"}; }, 5000));
+
+    // A double-click on a row plays it.
+    PostMessageA(viewer, WM_COMMAND, 40004, 0);
+    ASSERT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000));
+    POINT row = {60, 24 + 12};
+    ClientToScreen(list, &row);
+    e2e_run_unix("xdotool mousemove " + std::to_string(row.x) + " " + std::to_string(row.y) + " sleep 0.3 click --repeat 2 --delay 80 1",
+                 10000);
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0; }, 15000))
+        << "nothing plays; row 1 selected: " << SendMessageA(list, LB_GETSEL, 1, 0) << " at " << row.x << "," << row.y
+        << " front " << (GetForegroundWindow() == dialog);
+
+    // Closed and asked for again, it is the same window.
+    command(IDCANCEL);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(dialog); }, 5000));
+    EXPECT_EQ(open_playlist(&program, viewer), list);
+    EXPECT_TRUE(e2e_wait_until([&] { return IsWindowVisible(dialog) != 0; }, 5000));
+    command(40024);  // Clear
+    EXPECT_TRUE(e2e_wait_until([&] { return rows().empty(); }, 5000));
+    close_player(&program, viewer);
+}
+
+TEST(PlaylistWindow, AFullListKeepsItsFirstFilesAndSaysHowManyWereLeft) {
+    std::string dir = e2e_scratch_dir("playlist-full");
+    std::string many = dir + "\\many";
+    CreateDirectoryA(many.c_str(), nullptr);
+    for (int i = 0; i < 5000; i++) e2e_make_file(many + "\\" + std::to_string(i) + ".avi");
+    E2eProgram program;
+    HWND viewer = start_player(&program, "");
+    ASSERT_TRUE(viewer);
+    HWND list = open_playlist(&program, viewer);
+    ASSERT_TRUE(list);
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(e2e_drop(dialog_of(list), {many}));
+    HWND box = e2e_wait_window(program.pid, "#32770", "Playlist Full", 30000);
+    ASSERT_TRUE(box);
+    printf("5000 files dropped, told after %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
+    EXPECT_NE(e2e_box_text(box).find("904 files were not added"), std::string::npos) << e2e_box_text(box);
+    e2e_press(box, IDOK);
+    EXPECT_TRUE(e2e_wait_until([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4096; }, 10000));
+    EXPECT_FALSE(e2e_wait_window(program.pid, "#32770", "Playlist Full", 1000)) << "told more than once";
+    close_player(&program, viewer);
+}

@@ -1,0 +1,177 @@
+// Playlist files: the text's rules on their own, then real files in a
+// scratch folder read, resolved, nested and written.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "../../playlist/playlist.h"
+
+namespace {
+
+std::vector<std::string> names_in(const char* text, bool plain_allowed, int* kind = nullptr) {
+    std::vector<std::string> out;
+    int k = plist_parse_text(text, plain_allowed, [](const char* line, size_t n, void* c) {
+        static_cast<std::vector<std::string>*>(c)->push_back(std::string(line, n));
+    }, &out);
+    if (kind) *kind = k;
+    return out;
+}
+
+std::string name_of(const std::string& line) {
+    char out[PLIST_PATH_SIZE] = "x";
+    return plist_name_from_line(line.data(), line.size(), out, sizeof out) ? out : "<refused>";
+}
+
+std::vector<std::string> entries() {
+    std::vector<std::string> out;
+    char path[PLIST_PATH_SIZE];
+    for (int i = 0; plist_get(path, sizeof path, i); i++) out.push_back(plist_name_part(path));
+    return out;
+}
+
+class PlaylistFiles : public ::testing::Test {
+protected:
+    std::string dir;
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        dir = std::string(temp) + "tavlin-lists-" + std::to_string(GetCurrentProcessId());
+        CreateDirectoryA(dir.c_str(), nullptr);
+        CreateDirectoryA((dir + "\\sub").c_str(), nullptr);
+        plist_reset();
+    }
+    std::string write(const std::string& name, const std::string& content) {
+        std::string path = dir + "\\" + name;
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &n, nullptr);
+        CloseHandle(h);
+        return path;
+    }
+    int load(const std::string& path) {
+        char buffer[PLIST_PATH_SIZE];
+        lstrcpynA(buffer, path.c_str(), sizeof buffer);
+        return plist_add_path(buffer);
+    }
+};
+
+}  // namespace
+
+TEST(PlaylistText, MarkersLinesAndValues) {
+    int kind;
+    // Everything before the marker is ignored; the marker line is a name like the rest.
+    EXPECT_EQ(names_in("junk\r\n#extm3u\r\na.mp3\n\n#EXTINF:1,x\rb c.mp3", false, &kind),
+              (std::vector<std::string>{"#extm3u", "a.mp3", "#EXTINF:1,x", "b c.mp3"}));
+    EXPECT_EQ(kind, PLIST_TEXT_M3U);
+    // Both markers: M3U, whatever the order.
+    names_in("[playlist]\nFile1=x\n#EXTM3U\ny", false, &kind);
+    EXPECT_EQ(kind, PLIST_TEXT_M3U);
+    // PLS: every value in line order, keys unread; a value may hold '='.
+    EXPECT_EQ(names_in("[PlayList]\nFile2=second\nFile1=C:\\a=b.mp3\nTitle1=t\nnoequals\nNumberOfEntries=2", false,
+                       &kind),
+              (std::vector<std::string>{"second", "C:\\a=b.mp3", "t", "2"}));
+    EXPECT_EQ(kind, PLIST_TEXT_PLS);
+    // Neither marker: nothing, unless the name allows a plain list.
+    EXPECT_TRUE(names_in("a.mp3\nb.mp3", false, &kind).empty());
+    EXPECT_EQ(kind, PLIST_TEXT_NONE);
+    EXPECT_EQ(names_in("\xEF\xBB\xBF" "a.mp3\r\nb.mp3\r\n", true, &kind), (std::vector<std::string>{"a.mp3", "b.mp3"}));
+    EXPECT_EQ(kind, PLIST_TEXT_PLAIN);
+
+    EXPECT_EQ(name_of("file:///C:/Music/My%20Song.mp3"), "C:\\Music\\My Song.mp3");
+    EXPECT_EQ(name_of("FILE://localhost/D:/a%2Fb%zz.ogg"), "D:\\a/b%zz.ogg");  // escapes are taken as they are
+    EXPECT_EQ(name_of("file:///C:/nul%00here.mp3"), "<refused>");
+    EXPECT_EQ(name_of("relative\\name.avi"), "relative\\name.avi");
+    EXPECT_EQ(name_of(std::string(259, 'n')).size(), 259u);
+    EXPECT_EQ(name_of(std::string(260, 'n')), "<refused>");  // never cut into another path
+    EXPECT_EQ(plist_find_text("abc", nullptr, true), std::string("abc"));
+    EXPECT_EQ(plist_find_text("", "", true), nullptr);
+}
+
+TEST_F(PlaylistFiles, LoadsResolvesAndNestsWithoutLoopingForever) {
+    std::string a = write("a clip.avi", "x"), b = write("sub\\b clip.avi", "x");
+    write("sub\\inner.m3u", "#EXTM3U\r\nb clip.avi\r\n..\\a clip.avi\r\n");  // relative to its own folder
+    // Names a folder (skipped), the nested list, a missing file and an over-long line.
+    write("outer.pls", "[playlist]\nFile1=" + dir + "\nFile2=sub\\inner.m3u\nFile3=missing.avi\nFile4=" +
+                           std::string(300, 'z') + "\nFile5=file:///" + a + "\n");
+    SetCurrentDirectoryA("C:\\");  // relative lines must not depend on where the process stands
+    EXPECT_EQ(load(dir + "\\outer.pls"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"b clip.avi", "a clip.avi", "a clip.avi"}));
+    char first[PLIST_PATH_SIZE];
+    plist_get(first, sizeof first, 0);
+    EXPECT_EQ(lstrcmpiA(first, b.c_str()), 0) << first << " is stored by its full path";
+
+    // A list naming itself, and two naming each other, finish loading.
+    plist_reset();
+    write("self.m3u", "#EXTM3U\r\nself.m3u\r\na clip.avi\r\n");
+    EXPECT_EQ(load(dir + "\\self.m3u"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a clip.avi"}));
+    plist_reset();
+    write("one.m3u", "#EXTM3U\r\ntwo.m3u\r\na clip.avi\r\n");
+    write("two.m3u", "#EXTM3U\r\none.m3u\r\nsub\\b clip.avi\r\n");
+    EXPECT_EQ(load(dir + "\\one.m3u"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"b clip.avi", "a clip.avi"}));
+
+    // Sniffed: a marker in the first 200 bytes of any name; later only by name.
+    EXPECT_TRUE(plist_is_playlist_file(write("songs.txt", "#extm3u\n" + std::string(300, ' ')).c_str()));
+    EXPECT_FALSE(plist_is_playlist_file(write("late.txt", std::string(300, ' ') + "#EXTM3U\n").c_str()));
+    EXPECT_FALSE(plist_is_playlist_file(write("short.txt", "#EXTM3U\n").c_str()));  // fewer than 200 bytes
+    // UTF-8 with a byte-order mark, in a plain list without a marker.
+    plist_reset();
+    std::string accented = write("caf\xE9.avi", "x");  // in this system's code page
+    write("utf.m3u8", "\xEF\xBB\xBF" "caf\xC3\xA9.avi\r\n");
+    EXPECT_EQ(load(dir + "\\utf.m3u8"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"caf\xE9.avi"}));
+}
+
+TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
+    auto read = [&](const std::string& name) {
+        HANDLE h = CreateFileA((dir + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                               nullptr);
+        if (h == INVALID_HANDLE_VALUE) return std::string("<none>");
+        char buffer[4096];
+        DWORD n = 0;
+        ReadFile(h, buffer, sizeof buffer, &n, nullptr);
+        CloseHandle(h);
+        return std::string(buffer, n);
+    };
+    char name[PLIST_PATH_SIZE];
+    auto save = [&](const std::string& as) {
+        lstrcpynA(name, (dir + "\\" + as).c_str(), sizeof name);
+        return plist_save_m3u(name, sizeof name);
+    };
+    ASSERT_EQ(save("empty"), 1);
+    EXPECT_EQ(read("empty.m3u"), "#EXTM3U\r\n");
+    std::string a = write("a.avi", "x"), b = write("b.avi", "x");
+    plist_append(b.c_str());
+    plist_append(a.c_str());
+    ASSERT_EQ(save("list.M3U"), 1);
+    EXPECT_EQ(read("list.M3U"), "#EXTM3U\r\n" + b + "\r\n" + a + "\r\n");
+    ASSERT_EQ(save("list.txt"), 1);
+    EXPECT_STREQ(name + strlen(name) - 12, "list.txt.m3u");
+    plist_reset();
+    EXPECT_EQ(load(dir + "\\list.M3U"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
+
+    // A target that cannot be written: 0, and nothing left behind.
+    CreateDirectoryA((dir + "\\taken.m3u").c_str(), nullptr);
+    EXPECT_EQ(save("taken.m3u"), 0);
+    EXPECT_EQ(read("taken.m3u.part"), "<none>");
+    std::string longest(PLIST_PATH_MAX - dir.size() - 3, 'n');  // no room for ".m3u"
+    EXPECT_EQ(save(longest), 0);
+}
+
+TEST_F(PlaylistFiles, AFolderScanLoadsThePlaylistsItHolds) {
+    CreateDirectoryA((dir + "\\scan").c_str(), nullptr);
+    CreateDirectoryA((dir + "\\scan\\deeper").c_str(), nullptr);
+    write("scan\\1.avi", "x");
+    write("scan\\deeper\\2.avi", "x");
+    write("scan\\Thumbs.db", "x");
+    write("scan\\list.m3u", "#EXTM3U\r\n1.avi\r\n");
+    EXPECT_EQ(load(dir + "\\scan\\"), 1);  // a trailing separator is dropped
+    std::vector<std::string> got = entries();
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<std::string>{"1.avi", "1.avi", "2.avi"}));
+}
