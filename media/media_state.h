@@ -12,6 +12,7 @@
 
 #include <atomic>
 
+#include "../gfx/gfx.h"
 #include "media.h"
 
 #define REQ_NONE 0
@@ -76,6 +77,7 @@ struct MediaObjects {
     int64_t clock_base;
     int64_t frames_presented;  // new frames carried to the window, for the benchmark
     RECT last_dest;            // where the previous frame went, in client coordinates
+    bool work_is_current;      // the work surface holds the smoothed frame on screen
 };
 
 extern PlaybackState g_playback;
@@ -106,6 +108,16 @@ int media_blit_frame(const RECT* dest, const RECT* src);
 HDC media_window_dc(HWND window);
 // Fills the client area black but for keep (client coordinates).
 void media_blacken_outside(HWND window, const RECT* keep);
+
+#define SNAPSHOT_NAME_FORMAT "c:\\pic\\%08i.bmp"
+
+// Type names, snapshots and the BMP writer.
+const char* media_type_name(const char* path, bool has_video);
+int media_take_snapshot();
+int media_write_bmp(Surface* s, const char* name);
+// The BMP file of a top-down 32-bit picture: its size with out null, else
+// written into out (size bytes); 0 when it does not fit.
+size_t media_bmp_encode(const uint32_t* pixels, int stride, int width, int height, uint8_t* out, size_t size);
 
 // Pure parts of the presentation, free of devices.
 void media_fit_in(int client_w, int client_h, int video_w, int video_h, bool use_aspect, RECT* out);

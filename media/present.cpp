@@ -110,6 +110,7 @@ int media_fit_rect(RECT* out) {
 int media_blit_frame(const RECT* dest, const RECT* src) {
     IDirectDrawSurface* source = g_media.sample_surface;
     RECT s = *src, d = *dest;
+    g_media.work_is_current = false;
     if (g_playback.state != MEDIA_PAUSED && g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL &&
         g_media.video_width <= SMOOTHING_MAX_WIDTH) {
         if (!blit(g_media.work_surface, &s, g_media.sample_surface, &s)) return 0;
@@ -121,6 +122,7 @@ int media_blit_frame(const RECT* dest, const RECT* src) {
                          s.right - 1, s.bottom - 1, g_playback.smoothing_level);
             g_media.work_surface->Unlock(nullptr);
             source = g_media.work_surface;
+            g_media.work_is_current = true;
         }
     }
     if (!blit(g_media.video_surface, &s, source, &s)) return 0;

@@ -28,6 +28,10 @@ void read_times() {
     if (media_stream_time(&value) == S_OK) g_playback.position = value;
 }
 
+void set_type_name(const char* name) {
+    lstrcpynA(g_playback.type_name, name, sizeof g_playback.type_name);
+}
+
 // A seek while paused shows the frame at the new position and stays paused:
 // the stream runs just long enough to decode it.
 void seek_paused() {
@@ -54,6 +58,11 @@ void hold_pause() {
             g_playback.request = REQ_NONE;
             continue;
         }
+        if (request == REQ_SNAPSHOT) {  // of the paused frame; the pause goes on
+            media_take_snapshot();
+            g_playback.request = REQ_NONE;
+            continue;
+        }
         if (request != REQ_NONE) return;
         if (g_playback.redraw.exchange(0)) media_present_frame(false);
         Sleep(20);
@@ -67,6 +76,7 @@ void run_body(void* context) {
     if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
     g_playback.position = 0;
     read_times();
+    set_type_name(media_type_name(g_playback.path, g_playback.has_video != 0));
     if (FAILED(media_stream_run(true))) return;
     media_apply_volume();
     WPARAM exit_code = MEDIA_EVENT_FAILED;
@@ -92,6 +102,7 @@ void run_body(void* context) {
             seek_paused();
             g_playback.state = MEDIA_PAUSED;
             break;
+        case REQ_SNAPSHOT: media_take_snapshot(); break;
         default: break;
         }
         g_playback.request = REQ_NONE;

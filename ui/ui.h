@@ -39,6 +39,13 @@ HFONT ui_create_font(const char* face, int size, int bold, int italic, int under
 // The title clock: "<title> | h:mm:ss / h:mm:ss" from two media times.
 void ui_format_title(char* out, size_t size, int64_t position, int64_t duration);
 
+// Effects on a surface: a shadow strength per mille, offset and softness; a
+// recursive blur of the channels in mask (1 red, 2 green, 4 blue, 8 T); and
+// nearly transparent pixels made fully transparent.
+int ui_drop_shadow(Surface* s, int strength, int offset, int softness);
+int ui_soft_blur(Surface* s, int amount, int mask);
+int ui_clear_faint_pixels(Surface* s);
+
 // The Control Panel (modeless, its handle returned) and the About box (modal).
 HWND ui_create_control_panel(HWND owner);
 int ui_run_about(HWND owner);

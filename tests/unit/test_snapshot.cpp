@@ -1,0 +1,113 @@
+// BMP files as the snapshot writer lays them out, type names, and the About
+// box's surface effects.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "../../media/media_state.h"
+#include "../../ui/ui.h"
+#include "gfx_support.h"
+
+namespace {
+
+struct Bmp {
+    std::vector<uint8_t> bytes;
+    uint32_t u32(size_t at) const { return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24; }
+    uint32_t u16(size_t at) const { return bytes[at] | bytes[at + 1] << 8; }
+    uint32_t bits() const { return u16(28); }
+    uint32_t offset() const { return u32(10); }
+    uint32_t row() const { return u32(34) / u32(22); }
+    // A pixel as the file stores it, by its top-down place.
+    const uint8_t* at(int x, int y) const {
+        return &bytes[offset() + row() * (u32(22) - 1 - y) + x * bits() / 8];
+    }
+};
+
+Bmp encode(const std::vector<uint32_t>& pixels, int w, int h) {
+    Bmp b;
+    b.bytes.resize(media_bmp_encode(pixels.data(), w, w, h, nullptr, 0));
+    EXPECT_EQ(media_bmp_encode(pixels.data(), w, w, h, b.bytes.data(), b.bytes.size()), b.bytes.size());
+    return b;
+}
+
+}  // namespace
+
+TEST(SnapshotBmp, HeadersPalettesAndRows) {
+    // One colour: 8 bits, every index 255, 256 equal entries; odd width pads rows to 4 bytes.
+    Bmp one = encode(std::vector<uint32_t>(5 * 3, 0x00123456), 5, 3);
+    EXPECT_EQ(one.bytes[0], 'B');
+    EXPECT_EQ(one.bytes[1], 'M');
+    EXPECT_EQ(one.bits(), 8u);
+    EXPECT_EQ(one.offset(), 1078u);
+    EXPECT_EQ(one.u32(2), 1078u + 8 * 3);
+    EXPECT_EQ(one.u32(14), 40u);
+    EXPECT_EQ(one.u32(18), 5u);
+    EXPECT_EQ(one.u32(22), 3u);
+    EXPECT_EQ(one.u32(34), 24u);
+    for (int i = 0; i < 256; i++) ASSERT_EQ(one.u32(54 + 4 * i), 0x00123456u) << i;
+    for (int y = 0; y < 3; y++)
+        for (int x = 0; x < 5; x++) ASSERT_EQ(*one.at(x, y), 255) << x << "," << y;
+
+    // Exactly 256 colours fill the palette in the order the rows meet them.
+    std::vector<uint32_t> many(16 * 16);
+    for (int i = 0; i < 256; i++) many[i] = static_cast<uint32_t>(i) * 0x010101;
+    Bmp full = encode(many, 16, 16);
+    EXPECT_EQ(full.bits(), 8u);
+    EXPECT_EQ(full.u32(54 + 4 * 255), 255u * 0x010101);
+    EXPECT_EQ(*full.at(7, 2), 2 * 16 + 7);
+    EXPECT_EQ(*full.at(0, 0), 0);  // the top-left colour's last entry, once all are used
+    // A 257th colour: 24 bits, bottom-up, blue green red.
+    many.push_back(0x00ABCDEF);
+    Bmp over = encode(many, 257, 1);
+    EXPECT_EQ(over.bits(), 24u);
+    EXPECT_EQ(over.u32(34), (257u * 3 + 3) & ~3u);
+    const uint8_t* p = over.at(256, 0);
+    EXPECT_EQ(p[0] | p[1] << 8 | p[2] << 16, 0xABCDEF);
+    // A non-zero top byte: still a palette with few colours, 32 bits with many.
+    Bmp few = encode({0x80000001, 0x00000002, 0x80000001}, 3, 1);
+    EXPECT_EQ(few.bits(), 8u);
+    many[3] |= 0x01000000;
+    Bmp wide = encode(many, 257, 1);
+    EXPECT_EQ(wide.bits(), 32u);
+    EXPECT_EQ(wide.u32(wide.offset() + 12), 0x01000000u | 3u * 0x010101);
+    // Rows run bottom-up: the file's first row is the picture's last.
+    std::vector<uint32_t> stripes;
+    for (int y = 0; y < 300; y++) stripes.push_back(static_cast<uint32_t>(y) * 0x101);  // 300 colours
+    Bmp tall = encode(stripes, 1, 300);
+    EXPECT_EQ(tall.bits(), 24u);
+    EXPECT_EQ(tall.bytes[tall.offset()], (299 * 0x101) & 255);
+}
+
+TEST(SnapshotBmp, TypeNames) {
+    EXPECT_STREQ(media_type_name("C:\\v\\clip.MPG", true), "MPEG Video");
+    EXPECT_STREQ(media_type_name("C:\\v\\song.Mp3", false), "MPEG Audio - MP3");
+    EXPECT_STREQ(media_type_name("C:\\my.videos\\clip", true), "Streaming Video");
+    EXPECT_STREQ(media_type_name("C:\\my.videos\\clip", false), "Streaming Audio");
+    EXPECT_STREQ(media_type_name("C:\\videos\\clip", true), "Unknown Type");
+    EXPECT_STREQ(media_type_name("x.rmvb", true), "RealMedia Video");
+}
+
+TEST(AboutEffects, BlurAndFaintPixels) {
+    Locked l(8, 4);
+    for (int i = 0; i < 32; i++) l.p[i] = static_cast<uint32_t>(i * 0x01030507);
+    std::vector<uint32_t> before(l.p, l.p + 32);
+    gfx_surface_unlock(&l.s, 0);
+    EXPECT_EQ(ui_soft_blur(&l.s, 0, 15), 1);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), lock_pixels(&l.s)));
+    EXPECT_EQ(ui_soft_blur(&l.s, 1000, 0), 1);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), lock_pixels(&l.s)));
+    // A lone bright pixel spreads: its neighbours take part of it.
+    uint32_t* p = lock_pixels(&l.s);
+    for (int i = 0; i < 32; i++) p[i] = 0;
+    p[8 + 3] = 0x00FF0000;
+    ui_soft_blur(&l.s, 401, 1);
+    EXPECT_GT((p[8 + 4] >> 16) & 255, 0u);
+    EXPECT_LT((p[8 + 3] >> 16) & 255, 255u);
+    EXPECT_EQ(p[8 + 4] & 0xFF00FFFF, 0u);  // only red was asked for
+
+    p[0] = 241u << 24 | 0x123456;
+    p[1] = 240u << 24 | 0x123456;
+    EXPECT_EQ(ui_clear_faint_pixels(&l.s), 1);
+    EXPECT_EQ(p[0], 0xFF123456u);
+    EXPECT_EQ(p[1], 240u << 24 | 0x123456);
+}
