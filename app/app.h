@@ -3,7 +3,8 @@
 #pragma once
 #include <windows.h>
 
-#define APP_TITLE "Tavlin Media Player 1.1"
+#include "title.h"
+
 #define APP_PATH_SIZE 260  // path buffers: 259 characters and the terminator
 
 extern HINSTANCE g_instance;
@@ -41,7 +42,8 @@ int app_parse_command_line(const char* command_line, char* path_out);
 int app_file_exists(const char* path);
 int app_resolve_shortcut(char* target_out, const char* shortcut_path);
 
-// Sending side: hands path to the running copy; returns 0 (the exit code).
+// Sending side: hands path to the running copy; 1 when the running copy took
+// it, 0 when it did not (this launch then plays the file itself).
 int app_handoff_send(const char* path);
 // Receiving side, run after every dispatched message: 1 when a file was taken.
 int app_handoff_receive();

@@ -14,6 +14,7 @@ namespace {
 struct GuardFrame {
     void* jump[5];  // __builtin_setjmp buffer
     GuardFrame* outer;
+    bool whole_thread;  // also takes faults raised in system code beneath it
 };
 
 volatile LONG g_guard_state;  // 0 not installed, 1 installing, 2 ready
@@ -48,13 +49,8 @@ __attribute__((noinline, noreturn)) void guard_recover() {
     __builtin_longjmp(frame->jump, 1);
 }
 
-LONG CALLBACK guard_vectored_handler(EXCEPTION_POINTERS* info) {
-    if (!is_hardware_fault(info->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
-    ULONG_PTR at = reinterpret_cast<ULONG_PTR>(info->ExceptionRecord->ExceptionAddress);
-    if (at < g_image_start || at >= g_image_end) return EXCEPTION_CONTINUE_SEARCH;
-    if (!TlsGetValue(g_guard_tls)) return EXCEPTION_CONTINUE_SEARCH;
-    CONTEXT* c = info->ContextRecord;
-    // Resume in guard_recover on the faulting stack, aligned as after a call.
+// Resume in guard_recover on the faulting stack, aligned as after a call.
+LONG resume_in_recovery(CONTEXT* c) {
 #if defined(_WIN64)
     c->Rsp = ((c->Rsp - 512) & ~static_cast<DWORD64>(15)) - 8;
     c->Rip = reinterpret_cast<DWORD64>(&guard_recover);
@@ -65,8 +61,27 @@ LONG CALLBACK guard_vectored_handler(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
-// Whatever escapes every guard ends the process quietly with exit code 0.
-LONG WINAPI guard_last_chance(EXCEPTION_POINTERS*) {
+LONG CALLBACK guard_vectored_handler(EXCEPTION_POINTERS* info) {
+    if (!is_hardware_fault(info->ExceptionRecord->ExceptionCode)) return EXCEPTION_CONTINUE_SEARCH;
+    ULONG_PTR at = reinterpret_cast<ULONG_PTR>(info->ExceptionRecord->ExceptionAddress);
+    if (at < g_image_start || at >= g_image_end) return EXCEPTION_CONTINUE_SEARCH;
+    if (!TlsGetValue(g_guard_tls)) return EXCEPTION_CONTINUE_SEARCH;
+    return resume_in_recovery(info->ContextRecord);
+}
+
+bool whole_thread_guarded() {
+    for (GuardFrame* f = static_cast<GuardFrame*>(TlsGetValue(g_guard_tls)); f; f = f->outer)
+        if (f->whole_thread) return true;
+    return false;
+}
+
+// Whatever escapes every guard ends the process quietly with exit code 0,
+// but a fault in system code that nothing there handled, on a thread whose
+// body is guarded as a whole, takes that thread's failure path instead.
+LONG WINAPI guard_last_chance(EXCEPTION_POINTERS* info) {
+    if (g_guard_tls != TLS_OUT_OF_INDEXES && is_hardware_fault(info->ExceptionRecord->ExceptionCode) &&
+        whole_thread_guarded())
+        return resume_in_recovery(info->ContextRecord);
     ExitProcess(0);
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -91,6 +106,15 @@ struct CallArgs {
     LRESULT result;
 };
 
+// The paint begun on this thread and not yet ended, kept by value: after a
+// fault the handler's own copy lies on an abandoned stack.
+struct OpenPaint {
+    HWND window;
+    PAINTSTRUCT ps;
+    bool open;
+};
+thread_local OpenPaint g_open_paint;
+
 void call_body(void* context) {
     CallArgs* a = static_cast<CallArgs*>(context);
     a->result = a->body(a->window, a->message, a->wparam, a->lparam);
@@ -110,9 +134,12 @@ void app_guard_install() {
     while (g_guard_state != 2) Sleep(0);
 }
 
-__attribute__((noinline)) int app_run_guarded(app_guarded_proc proc, void* context) {
+namespace {
+
+__attribute__((noinline)) int run_guarded(app_guarded_proc proc, void* context, bool whole_thread) {
     app_guard_install();
     GuardFrame frame;
+    frame.whole_thread = whole_thread;
     frame.outer = static_cast<GuardFrame*>(TlsGetValue(g_guard_tls));
     if (__builtin_setjmp(frame.jump)) {
         TlsSetValue(g_guard_tls, frame.outer);
@@ -124,9 +151,28 @@ __attribute__((noinline)) int app_run_guarded(app_guarded_proc proc, void* conte
     return 1;
 }
 
+}  // namespace
+
+int app_run_guarded(app_guarded_proc proc, void* context) { return run_guarded(proc, context, false); }
+
+int app_run_guarded_whole(app_guarded_proc proc, void* context) { return run_guarded(proc, context, true); }
+
 LRESULT app_call_guarded(WNDPROC body, HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                          LRESULT on_fault) {
     CallArgs a = {body, window, message, wparam, lparam, on_fault};
-    if (!app_run_guarded(call_body, &a)) return on_fault;
-    return a.result;
+    if (app_run_guarded(call_body, &a)) return a.result;
+    if (g_open_paint.open && g_open_paint.window == window) app_end_paint(window, &g_open_paint.ps);
+    if (message == WM_PAINT) ValidateRect(window, nullptr);  // else it would paint, and fault, forever
+    return on_fault;
+}
+
+HDC app_begin_paint(HWND window, PAINTSTRUCT* ps) {
+    HDC dc = BeginPaint(window, ps);
+    g_open_paint = {window, *ps, true};
+    return dc;
+}
+
+void app_end_paint(HWND window, PAINTSTRUCT* ps) {
+    g_open_paint.open = false;
+    EndPaint(window, ps);
 }

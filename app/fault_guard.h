@@ -11,10 +11,18 @@ void app_guard_install();
 // Runs proc(context). Returns 1 when it ran to its end, 0 when a fault in
 // this program's code cut it short. Guards nest; the innermost one catches.
 int app_run_guarded(app_guarded_proc proc, void* context);
+// The same for a thread's whole body: a fault in system code beneath it that
+// the system did not handle itself cuts it short too.
+int app_run_guarded_whole(app_guarded_proc proc, void* context);
 
 // A window or dialog procedure run under a guard; a fault yields on_fault.
 LRESULT app_call_guarded(WNDPROC body, HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                          LRESULT on_fault);
+
+// BeginPaint and EndPaint for guarded window procedures: a fault between
+// them still ends the paint (no paint left pending, no device context left).
+HDC app_begin_paint(HWND window, PAINTSTRUCT* ps);
+void app_end_paint(HWND window, PAINTSTRUCT* ps);
 
 // The one form of every window and dialog procedure: the body runs under a
 // guard, so a fault in one message costs that message only:

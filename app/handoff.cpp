@@ -1,24 +1,39 @@
 // Single-instance hand-off: a second launch with a file gives the file to the
-// copy already running, through a record every copy of the executable shares.
+// copy already running, through a record the user's copies share.
 //
-// Senders take turns through a named mutex, so two launches at the same moment
-// cannot both find the slot free and overwrite each other, and they wake the
-// receiver with a posted message so that twenty files pass in well under the
-// wait limits.
+// The record is a named mapping in the session's own namespace, made with
+// the default (per-user) security: only this user's copies in this session
+// see it. Senders take turns through a named mutex, so two launches at the
+// same moment cannot both find the slot free and overwrite each other, and
+// they wake the receiver with a message to its viewer window, which takes
+// the file even while a dialog or message box runs its own loop.
 #include <string.h>
 
 #include "../playlist/playlist.h"
 #include "../ui/ui.h"
 #include "app.h"
 
-SharedHandoff g_shared_handoff __attribute__((section(".shared"), shared)) = {};
-
 namespace {
 
-const char HANDOFF_LOCK_NAME[] = "tavlin_handoff_lock";
+const char HANDOFF_MAPPING_NAME[] = "Local\\TavlinMediaPlayer11.Handoff";
+const char HANDOFF_LOCK_NAME[] = "Local\\TavlinMediaPlayer11.HandoffLock";
+
+// Where the mapping cannot be made, this copy stands alone.
+SharedHandoff g_private_handoff;
+
+SharedHandoff* map_record() {
+    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedHandoff),
+                                        HANDOFF_MAPPING_NAME);
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(SharedHandoff)) : nullptr;
+    // The mapping lives as long as a copy holds it: the handle stays open.
+    return view ? static_cast<SharedHandoff*>(view) : &g_private_handoff;
+}
+
+SharedHandoff& g_shared_handoff = *map_record();
 const DWORD POLL_MS = 10;
 const DWORD FREE_SLOT_WAIT_MS = 2000;  // then a stale pending path is overwritten
 const DWORD PICKUP_WAIT_MS = 10000;
+const DWORD TURN_POLL_MS = 500, TURN_WAIT_MS = 120000;
 
 bool slot_pending() { return *reinterpret_cast<volatile char*>(g_shared_handoff.path) != 0; }
 
@@ -34,28 +49,22 @@ bool wait_for(bool want_pending, DWORD limit_ms) {
 
 SharedHandoff* app_shared_handoff() { return &g_shared_handoff; }
 
-int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size) {
-    if (!out || out_size == 0) return 0;
-    out[0] = 0;
-    const char* end = static_cast<const char*>(memchr(record, 0, record_size));
-    if (!end || end == record) return 0;
-    size_t length = static_cast<size_t>(end - record);
-    if (length >= out_size) return 0;
-    memcpy(out, record, length + 1);
-    return 1;
-}
 
 int app_handoff_send(const char* path) {
     size_t length = strlen(path);
     if (length == 0 || length >= sizeof g_shared_handoff.path) return 0;
 
+    // Senders queue for their turn as long as the running copy is there: a
+    // long queue (a hundred launches at once) moves slowly but loses nothing.
     HANDLE lock = CreateMutexA(nullptr, FALSE, HANDOFF_LOCK_NAME);
-    DWORD taken = lock ? WaitForSingleObject(lock, FREE_SLOT_WAIT_MS + PICKUP_WAIT_MS) : WAIT_FAILED;
+    DWORD taken = WAIT_FAILED;
+    for (DWORD waited = 0; lock; waited += TURN_POLL_MS) {
+        taken = WaitForSingleObject(lock, TURN_POLL_MS);
+        if (taken != WAIT_TIMEOUT || waited >= TURN_WAIT_MS || !FindWindowA(UI_VIEWER_CLASS, nullptr)) break;
+    }
     if (lock && taken != WAIT_OBJECT_0 && taken != WAIT_ABANDONED) {
-        // Another sender has held the turn for the whole wait: the running copy
-        // is not taking files. Leave without writing over the pending one.
         CloseHandle(lock);
-        return 0;
+        return 0;  // the running copy is gone or takes no files: not delivered
     }
 
     wait_for(false, FREE_SLOT_WAIT_MS);
@@ -67,14 +76,18 @@ int app_handoff_send(const char* path) {
     MemoryBarrier();
 
     HWND running = FindWindowA(UI_VIEWER_CLASS, nullptr);
-    if (running) PostMessageA(running, WM_NULL, 0, 0);
-    wait_for(false, PICKUP_WAIT_MS);
+    if (running) PostMessageA(running, UI_WM_HANDOFF, 0, 0);
+    bool delivered = wait_for(false, PICKUP_WAIT_MS);
+    // Not taken: the path is taken back, so the next sender never writes
+    // over it and this launch knows its file did not arrive.
+    if (!delivered && strncmp(const_cast<const char*>(slot), path, sizeof g_shared_handoff.path) == 0)
+        *reinterpret_cast<volatile char*>(slot) = 0;
 
     if (lock) {
         ReleaseMutex(lock);
         CloseHandle(lock);
     }
-    return 0;
+    return delivered ? 1 : 0;
 }
 
 int app_handoff_receive() {

@@ -26,10 +26,9 @@ void run_program(void* context) {
     media_set_option(MEDIA_OPTION_ASPECT, 1);
 
     if (app_parse_command_line(a->command_line, path) == 1 && app_file_exists(path)) {
-        if (app_shared_handoff()->instance_count != 0) {
-            app_handoff_send(path);
+        if (app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr) &&
+            app_handoff_send(path))
             return;
-        }
         char entry[PLIST_PATH_SIZE];
         lstrcpynA(entry, path, sizeof entry);
         plist_add_path(entry);
@@ -37,6 +36,7 @@ void run_program(void* context) {
         file_given = true;
     }
 
+    // Without its windows this copy could take no file: it ends, uncounted.
     if (!ui_load_skin() || !ui_create_windows(0)) return;
     media_set_window(g_viewer_window);
     if (file_given) PostMessageA(g_viewer_window, WM_COMMAND, UI_CMD_PLAY, 0);
@@ -46,6 +46,7 @@ void run_program(void* context) {
     InterlockedIncrement(&app_shared_handoff()->instance_count);
 
     app_message_loop();
+    InterlockedDecrement(&app_shared_handoff()->instance_count);  // no longer the running copy
     media_stop();
     gfx_shutdown(0);
 }

@@ -134,14 +134,16 @@ int frame(Surface* s, int x1, int y1, int x2, int y2, int thickness, uint32_t co
     if (thickness > half)
         return Blend ? gfx_fill_blend(s, x1, y1, x2, y2, colour, flags) : gfx_fill_copy(s, x1, y1, x2, y2, colour, flags);
     if (thickness < 1) return 1;
-    int sum = 0;
+    // Long sides each count up to 2^31 - 1 pixels: the sum is kept wide and
+    // capped, never left to overflow.
+    int64_t sum = 0;
     for (int i = 0; i < thickness; i++) {
         sum += side(left + i + 1, top + i, right - i, top + i);
         sum += side(right - i, top + i + 1, right - i, bottom - i);
         sum += side(left + i, bottom - i, right - i - 1, bottom - i);
         sum += side(left + i, top + i, left + i, bottom - i - 1);
     }
-    return sum | 1;
+    return static_cast<int>(sum > 0x7FFFFFFF ? 0x7FFFFFFF : sum) | 1;
 }
 
 template <class Write>

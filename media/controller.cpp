@@ -10,6 +10,8 @@ PlaybackState g_playback;
 
 namespace {
 
+const DWORD LOADING_LIMIT_MS = 10000;
+
 void post_event(WPARAM code) {
     if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, g_playback.serial);
 }
@@ -48,18 +50,56 @@ void wait_taken(int32_t request) {
     }
 }
 
+// The previous media thread has not ended: nothing new is opened while it
+// may still be using the shared media objects.
+int refuse_open() {
+    media_clear_error();
+    media_append_error("The previous file is still being closed.\n");
+    media_draw_status(g_playback.window, "PLAYBACK ERROR");
+    post_event(MEDIA_EVENT_OPEN_FAILED);
+    return 0;
+}
+
+}  // namespace
+
+namespace {
+struct SharedLock {
+    CRITICAL_SECTION section;
+    SharedLock() { InitializeCriticalSection(&section); }
+};
+SharedLock g_shared_lock;
+struct Locked {
+    Locked() { EnterCriticalSection(&g_shared_lock.section); }
+    ~Locked() { LeaveCriticalSection(&g_shared_lock.section); }
+};
 }  // namespace
 
 void media_append_error(const char* line) {
+    Locked hold;
     size_t have = strlen(g_playback.error_text), add = strlen(line);
     if (have + add >= sizeof g_playback.error_text) return;
     memcpy(g_playback.error_text + have, line, add + 1);
 }
 
+void media_clear_error() {
+    Locked hold;
+    g_playback.error_text[0] = 0;
+}
+
+void media_set_type_name(const char* name) {
+    Locked hold;
+    lstrcpynA(g_playback.type_name, name, sizeof g_playback.type_name);
+}
+
+void media_store_video_rect(const RECT& r) {
+    Locked hold;
+    g_playback.video_rect = r;
+}
+
 int media_init() {
     if (g_playback.thread) media_stop();
     g_playback.window = nullptr;
-    g_playback.type_name[0] = 0;
+    media_set_type_name("");
     g_playback.state = MEDIA_STOPPED;
     g_playback.smoothing_level = 100;
     // Full volume, the knob at its right end: what the user sees is what plays.
@@ -104,14 +144,15 @@ int media_play() {
     media_stop();
     g_playback.serial++;
     post_event(MEDIA_EVENT_OPENING);
+    if (g_playback.thread) return refuse_open();
     // The user-interface thread waits only as long as the opening takes,
     // polling finely, so a track change shows its first frame at once.
     for (int attempt = 0;;) {
         g_playback.notify = 0;
         media_draw_status(g_playback.window, "Connecting to DirectSHOW");
-        if (g_playback.thread) media_stop();
-        g_playback.error_text[0] = 0;
-        strcpy(g_playback.type_name, "Unknown Type");
+        if (g_playback.thread && !media_stop() && g_playback.thread) return refuse_open();
+        media_clear_error();
+        media_set_type_name("Unknown Type");
         g_playback.request = REQ_NONE;
         g_playback.state = MEDIA_STOPPED;
         g_playback.thread = CreateThread(nullptr, 0, media_thread_proc, nullptr, 0, nullptr);
@@ -119,12 +160,20 @@ int media_play() {
         // give it until it has set its first state or ended.
         for (int i = 0; i < 500 && g_playback.state == MEDIA_STOPPED && !thread_ended(); i++) Sleep(10);
         media_draw_status(g_playback.window, "Loading via DirectSHOW");
-        while (!state_is_final() && g_playback.state != MEDIA_PLAYING) {
+        // A decoder that hangs while opening must not freeze the window: each
+        // attempt waits 10 s at most, and a thread still loading then is stopped.
+        bool gave_up = false;
+        for (DWORD start = GetTickCount(); !state_is_final() && g_playback.state != MEDIA_PLAYING;) {
+            if (GetTickCount() - start > LOADING_LIMIT_MS) {
+                gave_up = true;
+                media_stop();
+                break;
+            }
             g_playback.request = REQ_PLAY;
             Sleep(10);
         }
         if (g_playback.window) InvalidateRect(g_playback.window, nullptr, FALSE);
-        if (!state_is_final()) {
+        if (!gave_up && !state_is_final()) {
             g_playback.notify = 1;
             return 1;
         }
@@ -133,7 +182,7 @@ int media_play() {
         Sleep(500);
     }
     media_draw_status(g_playback.window, "PLAYBACK ERROR");
-    g_playback.type_name[0] = 0;
+    media_set_type_name("");
     media_append_error(app_file_exists(g_playback.path) ? "The specified file cannot be played.\n"
                                                         : "The specified file does not exist.\n");
     post_event(MEDIA_EVENT_OPEN_FAILED);
@@ -163,10 +212,11 @@ int media_stop() {
         g_playback.request = REQ_STOP;
         Sleep(10);
     }
-    // The next playback must not meet this one's objects: let the thread
-    // finish its teardown before the handle goes.
-    WaitForSingleObject(g_playback.thread, 10000);
-    g_playback.type_name[0] = 0;
+    // The next playback must not meet this one's objects: the handle goes
+    // only with the thread. One that does not end is kept, and no new media
+    // thread starts while it lives.
+    if (WaitForSingleObject(g_playback.thread, 10000) != WAIT_OBJECT_0) return 0;
+    media_set_type_name("");
     CloseHandle(g_playback.thread);
     g_playback.thread = nullptr;
     if (g_playback.window) InvalidateRect(g_playback.window, nullptr, FALSE);
@@ -190,12 +240,16 @@ int64_t media_get_duration() { return g_playback.duration; }
 
 int media_get_info(char* type_out, size_t type_size, int* has_video_out) {
     if (!g_playback.thread) return 0;
-    if (type_out) app_copy_text(type_out, type_size, g_playback.type_name);
+    if (type_out) {
+        Locked hold;
+        app_copy_text(type_out, type_size, g_playback.type_name);
+    }
     if (has_video_out) *has_video_out = g_playback.has_video ? 1 : 0;
     return g_playback.state;
 }
 
 int media_get_error(char* out, size_t size) {
+    Locked hold;
     int length = static_cast<int>(strlen(g_playback.error_text));
     if (length < 5) return 0;
     if (out) app_copy_text(out, size, g_playback.error_text);
@@ -204,6 +258,7 @@ int media_get_error(char* out, size_t size) {
 
 int media_get_video_rect(RECT* out) {
     if (!g_playback.thread || !g_playback.has_video) return 0;
+    Locked hold;
     *out = g_playback.video_rect;
     return 1;
 }

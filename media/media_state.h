@@ -40,7 +40,7 @@ struct PlaybackState {
     char path[260];
     char error_text[1024];
     char type_name[64];
-    uint8_t has_video;
+    std::atomic<uint8_t> has_video;
     std::atomic<uint8_t> notify;
     std::atomic<int32_t> volume;
     std::atomic<uint8_t> use_aspect;
@@ -83,7 +83,12 @@ struct MediaObjects {
 extern PlaybackState g_playback;
 extern MediaObjects g_media;
 
+// The texts and the rectangle shared by the two threads change only under a
+// small lock, so a reader never sees one half-written.
 void media_append_error(const char* line);
+void media_clear_error();
+void media_set_type_name(const char* name);
+void media_store_video_rect(const RECT& r);
 
 // Set-up and teardown of the decoding chain, on the media thread.
 HRESULT media_setup_devices();

@@ -163,7 +163,7 @@ int media_present_frame(bool advance) {
     }
     RECT dest;  // in the viewer's client coordinates
     if (!media_fit_rect(&dest)) return 0;
-    g_playback.video_rect = dest;
+    media_store_video_rect(dest);
     // Whatever the window showed outside a new video rectangle (an old frame
     // of another size or place, the logo) goes black before the frame lands.
     if (!EqualRect(&dest, &g_media.last_dest)) {

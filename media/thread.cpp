@@ -28,10 +28,6 @@ void read_times() {
     if (media_stream_time(&value) == S_OK) g_playback.position = value;
 }
 
-void set_type_name(const char* name) {
-    lstrcpynA(g_playback.type_name, name, sizeof g_playback.type_name);
-}
-
 // A seek while paused shows the frame at the new position and stays paused:
 // the stream runs just long enough to decode it.
 void seek_paused() {
@@ -76,7 +72,7 @@ void run_body(void* context) {
     if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
     g_playback.position = 0;
     read_times();
-    set_type_name(media_type_name(g_playback.path, g_playback.has_video != 0));
+    media_set_type_name(media_type_name(g_playback.path, g_playback.has_video != 0));
     if (FAILED(media_stream_run(true))) return;
     media_apply_volume();
     WPARAM exit_code = MEDIA_EVENT_FAILED;
@@ -139,9 +135,9 @@ void run_body(void* context) {
     g_playback.position = 0;
     media_teardown();
     g_playback.state = MEDIA_STOPPED;
-    g_playback.error_text[0] = 0;
+    media_clear_error();
     if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
-    g_playback.type_name[0] = 0;
+    media_set_type_name("");
     if (g_playback.notify) post_event(exit_code, run->serial);
     run->completed = true;
 }
@@ -150,16 +146,16 @@ void run_body(void* context) {
 
 DWORD WINAPI media_thread_proc(LPVOID) {
     g_playback.state = MEDIA_LOADING;
-    g_playback.error_text[0] = 0;
+    media_clear_error();
     g_playback.duration = 0;
     g_playback.position = 0;
     g_playback.shown_any = 0;
     g_media.last_dest = RECT{0, 0, 0, 0};
     ThreadRun run = {false, g_playback.serial};
-    if (!app_run_guarded(run_body, &run) || !run.completed) {
+    if (!app_run_guarded_whole(run_body, &run) || !run.completed) {
         g_playback.state = MEDIA_ERROR;
         media_teardown();
-        g_playback.type_name[0] = 0;
+        media_set_type_name("");
         if (g_playback.notify) post_event(MEDIA_EVENT_FAILED, run.serial);
         if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
     }

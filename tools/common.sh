@@ -145,6 +145,22 @@ make_clips() {
     # a 16:9 clip, to change the picture's shape between tracks
     ffmpeg $q -f lavfi -i color=c=green:s=320x180:r=25:d=2 -c:v mjpeg -q:v 3 "$dir/wide.avi"
     head -c 600000 "$dir/long.avi" > "$dir/truncated.avi"
+    # hostile media: no bytes, a header cut short, text, sound under a video
+    # name, a 1 x 1 picture, and a picture whose headers claim 60000 x 60000
+    : > "$dir/empty.avi"
+    head -c 100 "$dir/red.avi" > "$dir/header.avi"
+    echo "this is not a video" > "$dir/text.avi"
+    cp "$dir/tone.wav" "$dir/tone.avi"
+    ffmpeg $q -f lavfi -i color=c=red:s=2x2:r=25:d=1 -vf scale=1:1 -c:v rawvideo -pix_fmt bgr24 "$dir/tiny.avi"
+    python3 - "$dir/red.avi" "$dir/huge.avi" <<'PY'
+import struct, sys
+data = bytearray(open(sys.argv[1], "rb").read())
+at = data.find(b"avih") + 8
+struct.pack_into("<II", data, at + 32, 60000, 60000)
+at = data.find(b"strf") + 8
+struct.pack_into("<ii", data, at + 4, 60000, 60000)
+open(sys.argv[2], "wb").write(data)
+PY
     # a valid header and index over a body of noise
     cp "$dir/steps.avi" "$dir/corrupt.avi"
     local size; size=$(stat -c %s "$dir/steps.avi")
@@ -155,7 +171,7 @@ make_clips() {
 
 # RUN_DIR: a folder of this run under the build folder.
 start_environment() {
-    RUN_DIR="$TOP/build/run"
+    RUN_DIR="${RUN_DIR:-$TOP/build/run}"
     mkdir -p "$RUN_DIR"
     trap stop_environment EXIT
     start_display

@@ -107,13 +107,13 @@ void on_bubble_create(HWND bubble) {
 
 void on_bubble_paint(HWND bubble) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(bubble, &ps);
+    HDC dc = app_begin_paint(bubble, &ps);
     RECT r = ps.rcPaint;
     if (IsRectEmpty(&r)) GetClientRect(bubble, &r);
     else ui_rect_inflate(&r, 2, 2);
     if (g_bubble_surface.width > 0) gfx_blit_to_dc(dc, r.left, r.top, r.right, r.bottom, &g_bubble_surface, r.left,
                                                    r.top, r.right, r.bottom, 0);
-    EndPaint(bubble, &ps);
+    app_end_paint(bubble, &ps);
 }
 
 void on_bubble_destroy(HWND bubble) {

@@ -157,7 +157,7 @@ void on_about_timer(HWND dialog) {
 // through the mask, one pixel higher every frame.
 void on_about_paint(HWND dialog) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(dialog, &ps);
+    HDC dc = app_begin_paint(dialog, &ps);
     Surface* back = &g_about_back;
     gfx_surface_refresh(back, 0);
     gfx_surface_refresh(&g_about_picture, 0);
@@ -187,7 +187,7 @@ void on_about_paint(HWND dialog) {
         }
         gfx_blit_to_dc(dc, r.left, r.top, r.right, r.bottom, back, r.left, r.top, r.right, r.bottom, 0);
     }
-    EndPaint(dialog, &ps);
+    app_end_paint(dialog, &ps);
 }
 
 void on_about_destroy(HWND dialog) {

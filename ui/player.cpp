@@ -134,7 +134,7 @@ void draw_texts(HDC dc) {
 
 void on_paint(HWND player) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(player, &ps);
+    HDC dc = app_begin_paint(player, &ps);
     Surface* back = &g_player_back_surface;
     gfx_blit_copy(back, 0, 0, 479, 155, &g_skin_surface, 0, 0, 479, 155, GFX_OPAQUE);
     int x = seek_knob_offset();
@@ -148,7 +148,7 @@ void on_paint(HWND player) {
     }
     if (g_flash_pending) draw_highlight(g_flash_rect, g_flash_style);  // a repaint keeps a flash that is on
     gfx_blit_to_dc(dc, 0, 0, 479, 155, back, 0, 0, 479, 155, 0);
-    EndPaint(player, &ps);
+    app_end_paint(player, &ps);
 }
 
 // The face of the flashed control comes back: the strip is painted afresh

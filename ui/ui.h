@@ -13,6 +13,7 @@
 
 #define UI_WM_BUBBLE_TEXT (WM_APP + 1)
 #define UI_WM_BUBBLE_SHOW (WM_APP + 2)
+#define UI_WM_HANDOFF (WM_APP + 50)  // to the viewer: a second launch left a file in the record
 
 #define UI_CMD_PLAY CMD_PLAY
 #define UI_DIALOG_PLAYLIST IDD_PLAYLIST

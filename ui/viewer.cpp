@@ -151,10 +151,10 @@ void draw_logo(HWND viewer, HDC dc) {
 // thread draws the frame, asked to draw it again.
 void on_paint(HWND viewer) {
     PAINTSTRUCT ps;
-    HDC dc = BeginPaint(viewer, &ps);
+    HDC dc = app_begin_paint(viewer, &ps);
     bool idle = !media_is_active();
     if (idle && !g_show_failure) draw_logo(viewer, dc);
-    EndPaint(viewer, &ps);
+    app_end_paint(viewer, &ps);
     if (idle && g_show_failure) media_draw_status(viewer, "PLAYBACK ERROR");
     if (!idle) media_redraw();
 }
@@ -393,6 +393,7 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     case WM_LBUTTONDBLCLK: SendMessageA(viewer, WM_COMMAND, CMD_FULL_SCREEN, 0); return 0;
     case WM_DROPFILES: on_drop(viewer, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_MEDIA_EVENT: on_media_event(viewer, wparam, lparam); return 0;
+    case UI_WM_HANDOFF: app_handoff_receive(); return 0;
     case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) forget_keys(); break;
     case WM_CLOSE: on_close(viewer); return 0;
     case WM_DESTROY: on_destroy(viewer); return 0;
@@ -401,21 +402,5 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
 }
 
 }  // namespace
-
-namespace {
-void append_clock(char* out, size_t size, int64_t position) {
-    int seconds = static_cast<int>(position / 10000 / 1000);
-    size_t n = strlen(out);
-    snprintf(out + n, size - n, "%i:%02i:%02i", seconds / 3600, (seconds / 60) % 60, seconds % 60);
-}
-}  // namespace
-
-void ui_format_title(char* out, size_t size, int64_t position, int64_t duration) {
-    snprintf(out, size, "%s | ", UI_TITLE);
-    append_clock(out, size, position);
-    size_t n = strlen(out);
-    snprintf(out + n, size - n, " / ");
-    append_clock(out, size, duration);
-}
 
 const WNDPROC ui_viewer_proc = app_guarded_window<viewer_body>;

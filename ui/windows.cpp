@@ -88,7 +88,7 @@ int ui_create_windows(int) {
     ShowWindow(g_viewer_window, SW_SHOW);
     UpdateWindow(g_player_window);
     UpdateWindow(g_viewer_window);
-    return 1;
+    return g_viewer_window && g_player_window ? 1 : 0;
 }
 
 int ui_set_viewer_mode(HWND window, int mode) {

@@ -20,30 +20,38 @@ std::string playable_clip() {
 
 }  // namespace
 
-// Twenty second launches at once: each leaves at once with exit code 0 and
-// no window of its own, and every file reaches the running copy's playlist.
-TEST(Handoff, TwentyLaunchesAtOnceLoseNoFile) {
-    std::string dir = e2e_scratch_dir("handoff20");
+// A hundred second launches at once, while a file plays and the About box runs
+// a modal loop of its own: each leaves with exit code 0 and no window of its
+// own, and every file reaches the running copy's playlist within 30 s.
+TEST(Handoff, AHundredLaunchesAtOnceLoseNoFileEvenDuringAModalWindow) {
+    std::string dir = e2e_scratch_dir("handoff100");
     E2eProgram first;
-    HWND viewer = start_player(&first, "");
+    const int launches = 100;
+    std::string playing = dir + "\\playing.avi";
+    CopyFileA((std::string(getenv("TAVLIN_CLIPS") ? getenv("TAVLIN_CLIPS") : ".") + "\\long.avi").c_str(),
+              playing.c_str(), FALSE);
+    HWND viewer = start_player(&first, "\"" + playing + "\"");
     ASSERT_TRUE(viewer);
     HWND list = open_playlist(&first, viewer);
     ASSERT_TRUE(list);
-    EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000));
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) != TITLE; }, 15000)) << "not playing";
+    PostMessageA(viewer, WM_COMMAND, 40005, 0);
+    HWND about = e2e_wait_window(first.pid, "#32770", "About " TITLE, 10000);
+    ASSERT_TRUE(about);
 
     const std::string clip = playable_clip();
     ASSERT_GT(clip.size(), 1000u) << "the test run makes the clips and names their folder in TAVLIN_CLIPS";
-    std::vector<std::string> expected;
+    std::vector<std::string> expected = {"playing.avi"};
     std::vector<std::string> paths;
-    for (int i = 0; i < 20; i++) {
+    for (int i = 0; i < launches; i++) {
         // Names of different lengths, so a torn or mixed-up path would show.
         std::string name = "clip " + std::to_string(i) + std::string(i, 'z') + ".avi";
         paths.push_back(e2e_make_file(dir + "\\" + name, clip));
         expected.push_back(name);
     }
     DWORD start = GetTickCount();
-    std::vector<E2eProgram> senders(20);
-    for (int i = 0; i < 20; i++) ASSERT_TRUE(e2e_start(&senders[i], "\"" + paths[i] + "\""));
+    std::vector<E2eProgram> senders(launches);
+    for (int i = 0; i < launches; i++) ASSERT_TRUE(e2e_start(&senders[i], "\"" + paths[i] + "\""));
     bool sender_made_window = false;
     for (auto& s : senders) {
         DWORD code = 99;
@@ -56,14 +64,17 @@ TEST(Handoff, TwentyLaunchesAtOnceLoseNoFile) {
     }
     EXPECT_FALSE(sender_made_window);
     std::vector<std::string> got;
-    e2e_wait_until([&] { return (got = e2e_list_items(list)).size() >= 20; }, 10000);
+    e2e_wait_until([&] { return (got = e2e_list_items(list)).size() > launches; }, 30000);
     DWORD elapsed = GetTickCount() - start;
     std::sort(got.begin(), got.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(got, expected);
-    // The guarantee asked of the hand-off; the launches themselves are included.
-    EXPECT_LT(elapsed, 10000u);
-    printf("20 hand-offs delivered in %lu ms\n", static_cast<unsigned long>(elapsed));
+    EXPECT_TRUE(IsWindow(about)) << "the About box was still open";
+    e2e_press(about, IDCANCEL);
+    // The launches themselves included; 30 s on an idle machine, with room
+    // here for a test run sharing the processor.
+    EXPECT_LT(elapsed, 60000u);
+    printf("%d hand-offs delivered in %lu ms\n", launches, static_cast<unsigned long>(elapsed));
     close_player(&first, viewer);
     e2e_stop(&first);
 }

@@ -371,3 +371,25 @@ TEST_F(Viewer, ReturnThatConfirmsTheOpenDialogIsNotTheViewersKey) {
     EXPECT_EQ(GetWindowLongA(viewer, GWL_STYLE) & WS_CAPTION, static_cast<LONG>(WS_CAPTION));
     close_player(&program, viewer);
 }
+
+// A playlist of hostile media ending in a good clip: each is reported (a box
+// or PLAYBACK ERROR), the player goes on, and the good clip plays in the end.
+TEST_F(Viewer, HostileMediaAreReportedAndTheNextEntryPlays) {
+    std::string list = "#EXTM3U\r\n";
+    for (const char* name : {"empty.avi", "header.avi", "truncated.avi", "random.avi", "text.avi", "tiny.avi",
+                             "huge.avi", "tone.avi", "red.avi"})
+        list += clip(name) + "\r\n";
+    std::string playlist = e2e_make_file(dir + "\\hostile.m3u", list);
+    HWND viewer = start_player(&program, ::quoted(playlist));
+    ASSERT_TRUE(viewer);
+    hide_player(&program, viewer);
+    int boxes = 0;
+    EXPECT_TRUE(e2e_wait_until([&] {
+        if (HWND b = e2e_find_window(program.pid, "#32770", "Media Engine Error")) boxes++, e2e_press(b, IDOK);
+        if (HWND b = e2e_find_window(program.pid, "#32770", "Proceed?")) e2e_press(b, IDYES);
+        return top_shows(viewer, is_red, 0) && title_seconds(viewer) >= 0;
+    }, 90000)) << "never reached the good clip";
+    EXPECT_GE(boxes, 3) << "the files that cannot be opened were not reported";
+    EXPECT_TRUE(clock_runs(viewer, 5000));
+    close_player(&program, viewer);
+}

@@ -71,3 +71,65 @@ TEST(FaultGuard, RectangleStoresTurnBadPointersIntoNull) {
     EXPECT_EQ(ui_rect_inflate(bad, 1, 1), nullptr);
     EXPECT_EQ(ui_rect_set(nullptr, 0, 0, 1, 1), nullptr);
 }
+
+namespace {
+void fault_in_system_code(void*) {
+    typedef void(WINAPI * Move)(void*, const void*, SIZE_T);
+    Move move = reinterpret_cast<Move>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "RtlMoveMemory")));
+    move(nullptr, reinterpret_cast<void*>(16), 64);
+}
+DWORD WINAPI guarded_thread(void* result) {
+    *static_cast<int*>(result) = app_run_guarded_whole(fault_in_system_code, nullptr);
+    return 0;
+}
+}  // namespace
+
+// A thread guarded as a whole survives a fault inside a system library, as the
+// media thread must when a decoder faults beneath it; the process goes on.
+TEST(FaultGuard, AWholeThreadGuardTakesFaultsInSystemCode) {
+    int result = -1;
+    HANDLE t = CreateThread(nullptr, 0, guarded_thread, &result, 0, nullptr);
+    ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
+    CloseHandle(t);
+    EXPECT_EQ(result, 0);
+}
+
+namespace {
+int g_paints;
+LRESULT CALLBACK faulting_paint(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != WM_PAINT) return DefWindowProcA(window, message, wparam, lparam);
+    // Every other paint faults before it has begun: the region is still
+    // pending then, and only the guard can end it.
+    if (++g_paints % 2) *g_null_pointer = 3;
+    PAINTSTRUCT ps;
+    app_begin_paint(window, &ps);
+    *g_null_pointer = 4;
+    return 0;
+}
+}  // namespace
+
+// A fault inside a paint ends that paint: nothing is left to repaint, so it
+// does not fault again and again.
+TEST(FaultGuard, AFaultedPaintLeavesNoPaintPending) {
+    WNDCLASSA c = {};
+    c.lpfnWndProc = app_guarded_window<faulting_paint>;
+    c.hInstance = GetModuleHandleA(nullptr);
+    c.lpszClassName = "faulting_paint_test";
+    ASSERT_TRUE(RegisterClassA(&c));
+    HWND window = CreateWindowA(c.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr,
+                                c.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    for (int round = 0; round < 3; round++) {
+        InvalidateRect(window, nullptr, FALSE);
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 200;) {
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+            Sleep(5);
+        }
+        EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE)) << "round " << round;
+    }
+    EXPECT_LE(g_paints, 3);
+    EXPECT_GE(g_paints, 3);
+    DestroyWindow(window);
+}

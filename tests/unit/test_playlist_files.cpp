@@ -175,3 +175,41 @@ TEST_F(PlaylistFiles, AFolderScanLoadsThePlaylistsItHolds) {
     std::sort(got.begin(), got.end());
     EXPECT_EQ(got, (std::vector<std::string>{"1.avi", "1.avi", "2.avi"}));
 }
+
+TEST_F(PlaylistFiles, HostileListsAndTreesEndWithoutHarm) {
+    // 10,000 lines naming one missing file, and a 100 MB list of noise.
+    std::string missing = "#EXTM3U\r\n";
+    for (int i = 0; i < 10000; i++) missing += dir + "\\gone.avi\r\n";
+    DWORD start = GetTickCount();
+    EXPECT_EQ(load(write("missing.m3u", missing)), 1);
+    std::string noise(100u << 20, 'n');
+    uint32_t seed = 3;
+    for (size_t i = 0; i < noise.size(); i += 97) noise[i] = static_cast<char>((seed = seed * 1664525u + 1013904223u) >> 24);
+    noise.replace(0, 9, "#EXTM3U\r\n");
+    EXPECT_EQ(load(write("huge.m3u", noise)), 1);
+    noise.clear();
+    EXPECT_EQ(plist_count(), 0);
+    EXPECT_LT(GetTickCount() - start, 30000u);
+
+    // A tree 50 folders deep: what fits in 259 characters is added, the rest passed over.
+    std::string deep = dir + "\\deep";
+    CreateDirectoryA(deep.c_str(), nullptr);
+    for (int level = 0; level < 50; level++) {
+        write(deep.substr(dir.size() + 1) + "\\f.avi", "x");
+        deep += "\\d";
+        if (!CreateDirectoryA(deep.c_str(), nullptr)) break;  // the file system's own limit
+    }
+    EXPECT_EQ(load(dir + "\\deep"), 1);
+    EXPECT_GT(plist_count(), 0);
+    char path[PLIST_PATH_SIZE];
+    for (int i = 0; plist_get(path, sizeof path, i); i++) ASSERT_LE(strlen(path), 259u);
+
+    // Exactly 259 characters is a path; 260 is refused, not cut.
+    plist_reset();
+    std::string at259 = dir + "\\" + std::string(259 - dir.size() - 1, 'p');
+    write(at259.substr(dir.size() + 1), "x");
+    EXPECT_EQ(load(at259), 1);
+    EXPECT_EQ(plist_count(), 1);
+    EXPECT_EQ(load(at259 + "q"), 0);
+    EXPECT_EQ(plist_count(), 1);
+}

@@ -5,3 +5,5 @@
 #include <stdint.h>
 typedef void* HDC;
 typedef void* HBITMAP;
+typedef void* HWND;
+#define WM_APP 0x8000

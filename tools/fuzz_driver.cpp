@@ -1,0 +1,188 @@
+// Seeded, bounded fuzzing of the program's pure parsers and pixel code on the
+// build machine, under AddressSanitizer and UndefinedBehaviorSanitizer: the
+// playlist text parser, the hand-off record reader, the BMP writer, the title
+// clock and the graphics operations. A sanitizer stops the run at the first
+// fault; the checks below count wrong results. Usage: fuzz_driver INPUTS SEED
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "../gfx/gfx.h"
+#include "../playlist/playlist.h"
+
+int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size);
+size_t media_bmp_encode(const uint32_t* pixels, int stride, int width, int height, uint8_t* out, size_t size);
+void ui_format_title(char* out, size_t size, int64_t position, int64_t duration);
+
+namespace {
+
+uint64_t g_state;
+uint32_t next() {
+    g_state = g_state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(g_state >> 33);
+}
+int below(int n) { return n > 0 ? static_cast<int>(next() % static_cast<uint32_t>(n)) : 0; }
+
+long g_failures;
+#define CHECK(condition)                                                                   \
+    do {                                                                                   \
+        if (!(condition)) {                                                                \
+            if (g_failures++ < 10) fprintf(stderr, "fuzz: %s failed at line %d\n", #condition, __LINE__); \
+        }                                                                                  \
+    } while (0)
+
+const char* const SEEDS[] = {
+    "#EXTM3U\r\n#EXTINF:12,Artist - Title\r\nC:\\Music\\a.mp3\r\nrelative\\b.ogg\r\n\r\n",
+    "[playlist]\nFile1=C:\\a=b.mp3\nTitle1=x\nLength1=-1\nNumberOfEntries=1\nVersion=2\n",
+    "\xEF\xBB\xBF#EXTM3U\nfile:///C:/Music/My%20Song.mp3\nfile://localhost/D:/x%2Fy.ogg\n",
+    "plain.mp3\nsecond line.avi\n",
+};
+
+std::string playlist_input() {
+    std::string s;
+    if (next() % 3 == 0) {
+        int n = below(600);
+        for (int i = 0; i < n; i++) s += static_cast<char>(next());
+    } else {
+        s = SEEDS[below(4)];
+        int edits = 1 + below(8);
+        for (int i = 0; i < edits && !s.empty(); i++) {
+            size_t at = static_cast<size_t>(below(static_cast<int>(s.size())));
+            switch (below(4)) {
+            case 0: s[at] = static_cast<char>(next()); break;
+            case 1: s.insert(at, 1, "\r\n=%/:#[]"[below(9)]); break;
+            case 2: s.erase(at, 1 + static_cast<size_t>(below(4))); break;
+            default: s.insert(at, std::string(static_cast<size_t>(below(400)), 'x')); break;
+            }
+        }
+    }
+    return s;
+}
+
+struct Lines {
+    const char* start;
+    const char* end;
+};
+
+void fuzz_playlist() {
+    std::string text = playlist_input();
+    Lines bounds = {text.c_str(), text.c_str() + text.size()};
+    plist_parse_text(text.c_str(), next() & 1, [](const char* line, size_t n, void* c) {
+        Lines* b = static_cast<Lines*>(c);
+        CHECK(line >= b->start && line + n <= b->end);
+        CHECK(memchr(line, '\r', n) == nullptr && memchr(line, '\n', n) == nullptr);
+        size_t size = 1 + static_cast<size_t>(below(300));
+        std::vector<char> out(size + 8, '#');
+        if (plist_name_from_line(line, n, out.data(), size)) CHECK(strlen(out.data()) < size && strlen(out.data()) <= 259);
+        CHECK(out[size] == '#');
+    }, &bounds);
+    const char* found = plist_find_text(text.c_str(), "#extm3u", true);
+    CHECK(!found || (found >= text.c_str() && found < text.c_str() + text.size()));
+}
+
+void fuzz_handoff() {
+    char record[260];
+    int kind = below(3);
+    for (char& c : record) c = kind == 0 ? static_cast<char>(next()) : kind == 1 ? 'A' : static_cast<char>(next() & 1 ? 0 : 'p');
+    size_t record_size = static_cast<size_t>(below(261)), out_size = static_cast<size_t>(below(300));
+    std::vector<char> out(out_size + 8, '#');
+    int taken = app_handoff_read_record(record, record_size, out_size ? out.data() : nullptr, out_size);
+    if (taken) {
+        CHECK(memchr(record, 0, record_size) != nullptr);
+        CHECK(strlen(out.data()) < out_size && strlen(out.data()) > 0);
+    }
+    CHECK(out[out_size] == '#');
+}
+
+void fuzz_bmp() {
+    int w = 1 + below(40), h = 1 + below(40);
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
+    int colours = 1 + below(300);
+    std::vector<uint32_t> palette(static_cast<size_t>(colours));
+    for (uint32_t& c : palette) c = next() % 3 ? next() & 0xFFFFFF : next();
+    for (uint32_t& p : pixels) p = palette[static_cast<size_t>(below(colours))];
+    size_t size = media_bmp_encode(pixels.data(), w, w, h, nullptr, 0);
+    std::vector<uint8_t> file(size + 8, 0xEE);
+    CHECK(media_bmp_encode(pixels.data(), w, w, h, file.data(), size) == size);
+    CHECK(media_bmp_encode(pixels.data(), w, w, h, file.data(), size - 1) == 0);
+    CHECK(file[size] == 0xEE);
+    uint32_t bits = file[28], offset = file[10] | file[11] << 8;
+    CHECK(bits == 8 || bits == 24 || bits == 32);
+    if (bits == 8) {  // every pixel's index names its own colour
+        size_t row = (static_cast<size_t>(w) + 3) & ~static_cast<size_t>(3);
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                uint8_t index = file[offset + row * static_cast<size_t>(h - 1 - y) + static_cast<size_t>(x)];
+                const uint8_t* e = &file[54 + index * 4u];
+                CHECK((e[0] | e[1] << 8 | e[2] << 16 | static_cast<uint32_t>(e[3]) << 24) == pixels[static_cast<size_t>(y) * w + x]);
+            }
+    }
+}
+
+void fuzz_title() {
+    size_t size = static_cast<size_t>(below(128));
+    std::vector<char> out(size + 8, '#');
+    int64_t position = static_cast<int64_t>(static_cast<uint64_t>(next()) << 32 | next());
+    int64_t duration = next() & 1 ? position : static_cast<int64_t>(next()) * 10000;
+    if (size) ui_format_title(out.data(), size, position, duration);
+    if (size) CHECK(memchr(out.data(), 0, size) != nullptr);
+    CHECK(out[size] == '#');
+}
+
+int coord(int range) {
+    uint32_t r = next();
+    if (r % 50 == 0) return static_cast<int>(next());
+    return static_cast<int>(r % static_cast<uint32_t>(2 * range)) - range / 2;
+}
+
+void fuzz_gfx(Surface* dst, Surface* src) {
+    int x1 = coord(dst->width), y1 = coord(dst->height), x2 = coord(dst->width), y2 = coord(dst->height);
+    int sx1 = coord(src->width), sy1 = coord(src->height), sx2 = coord(src->width), sy2 = coord(src->height);
+    uint32_t flags = next() & (GFX_MODE_MASK | GFX_CLIP | GFX_OPAQUE | GFX_SMOOTH_AREA | GFX_EXCLUSIVE);
+    uint32_t colour = next();
+    gfx_set_clip(coord(dst->width), coord(dst->height), coord(dst->width), coord(dst->height));
+    gfx_surface_lock(dst, 0);
+    switch (below(12)) {
+    case 0: gfx_blit_copy(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags); break;
+    case 1: gfx_blit_blend(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags); break;
+    case 2: gfx_stretch_copy(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags); break;
+    case 3: gfx_stretch_blend(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags); break;
+    case 4: gfx_line_blend(dst, x1, y1, x2, y2, colour, flags); break;
+    case 5: gfx_frame_blend(dst, x1, y1, x2, y2, below(12), colour, flags); break;
+    case 6: gfx_fill_op(dst, x1, y1, x2, y2, colour, below(8), flags); break;
+    case 7: gfx_gradient_blend(dst, x1, y1, x2, y2, colour, ~colour, colour >> 3, colour << 3, flags); break;
+    case 8: gfx_ellipse_copy(dst, x1, y1, x2, y2, colour, flags); break;
+    case 9: gfx_radial_blend(dst, x1, y1, x2, y2, colour, ~colour, flags); break;
+    case 10: gfx_flood_fill(dst, coord(dst->width), coord(dst->height), static_cast<uint8_t>(next() & 1), colour, 0, nullptr); break;
+    default: gfx_fill_copy(dst, x1, y1, x2, y2, colour, flags); break;
+    }
+    gfx_surface_unlock(dst, 0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long inputs = argc > 1 ? atol(argv[1]) : 1000000;
+    g_state = argc > 2 ? strtoull(argv[2], nullptr, 10) : 20261207;
+    Surface dst = {}, src = {};
+    gfx_surface_create(&dst, 37, 23, 0);
+    gfx_surface_create(&src, 19, 29, 0);
+    gfx_build_checker_pattern(0x00C0C0C0, 0x40404040);
+    for (int i = 0; i < 19 * 29; i++) src.pixels[i] = next();
+    long done = 0;
+    for (long i = 0; i < inputs; i++, done += 5) {
+        fuzz_playlist();
+        fuzz_handoff();
+        fuzz_bmp();
+        fuzz_title();
+        fuzz_gfx(&dst, &src);
+    }
+    gfx_surface_release(&dst, 0);
+    gfx_surface_release(&src, 0);
+    printf("fuzz_inputs = %ld\nfuzz_failures = %ld\n", done, g_failures);
+    return g_failures ? 1 : 0;
+}
