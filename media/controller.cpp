@@ -215,7 +215,13 @@ int media_stop() {
     // The next playback must not meet this one's objects: the handle goes
     // only with the thread. One that does not end is kept, and no new media
     // thread starts while it lives.
-    if (WaitForSingleObject(g_playback.thread, 10000) != WAIT_OBJECT_0) return 0;
+    // A thread already found stuck is not waited for again at every stop.
+    static bool stuck;
+    if (WaitForSingleObject(g_playback.thread, stuck ? 0 : 10000) != WAIT_OBJECT_0) {
+        stuck = true;
+        return 0;
+    }
+    stuck = false;
     media_set_type_name("");
     CloseHandle(g_playback.thread);
     g_playback.thread = nullptr;
