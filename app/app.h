@@ -43,7 +43,7 @@ int app_file_exists(const char* path);
 int app_resolve_shortcut(char* target_out, const char* shortcut_path);
 
 // Sending side: hands path to the running copy; 1 when the running copy took
-// it, 0 when it did not (this launch then plays the file itself).
+// it, 0 when it did not (the path is then taken back from the record).
 int app_handoff_send(const char* path);
 // Receiving side, run after every dispatched message: 1 when a file was taken.
 int app_handoff_receive();

@@ -26,9 +26,12 @@ void run_program(void* context) {
     media_set_option(MEDIA_OPTION_ASPECT, 1);
 
     if (app_parse_command_line(a->command_line, path) == 1 && app_file_exists(path)) {
-        if (app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr) &&
-            app_handoff_send(path))
+        if (app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr)) {
+            // A launch whose file was not taken still leaves: a copy of its own
+            // beside a slow running one would take the next launches' files.
+            app_handoff_send(path);
             return;
+        }
         char entry[PLIST_PATH_SIZE];
         lstrcpynA(entry, path, sizeof entry);
         plist_add_path(entry);
