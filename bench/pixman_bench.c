@@ -1,5 +1,6 @@
 /* Native reference: pixman's SRC copy and OVER on 1920 x 1080 a8r8g8b8
- * images, and its bilinear scaler from 640 x 480 up to 1920 x 1080, beside
+ * images, its bilinear scaler from 640 x 480 up to 1920 x 1080, and its
+ * nearest scaler up and down by 2 between 960 x 540 and 1920 x 1080, beside
  * memcpy of the same bytes. Benchmark only; never linked into
  * the player. Prints "name = value" lines. */
 #include <pixman.h>
@@ -36,8 +37,8 @@ static double mpixels_per_second(double pixels, bench_op op, void *arg) {
 }
 
 static uint32_t *g_src, *g_dst;
-static uint32_t *g_vga;
-static pixman_image_t *g_isrc, *g_idst, *g_ivga;
+static uint32_t *g_vga, *g_half;
+static pixman_image_t *g_isrc, *g_idst, *g_ivga, *g_ihalf, *g_iup, *g_idown;
 
 static void do_memcpy(void *arg) { (void)arg; memcpy(g_dst, g_src, W * H * 4); }
 static void do_composite(void *arg) {
@@ -47,6 +48,25 @@ static void do_composite(void *arg) {
 static void do_bilinear(void *arg) {
     (void)arg;
     pixman_image_composite32(PIXMAN_OP_SRC, g_ivga, NULL, g_idst, 0, 0, 0, 0, 0, 0, W, H);
+}
+
+/* Nearest SRC: half size up to the whole, and the whole down to half size. */
+static void do_nearest_up(void *arg) {
+    (void)arg;
+    pixman_image_composite32(PIXMAN_OP_SRC, g_iup, NULL, g_idst, 0, 0, 0, 0, 0, 0, W, H);
+}
+static void do_nearest_down(void *arg) {
+    (void)arg;
+    pixman_image_composite32(PIXMAN_OP_SRC, g_idown, NULL, g_ihalf, 0, 0, 0, 0, 0, 0, W / 2, H / 2);
+}
+
+static pixman_image_t *scaled_view(uint32_t *bits, int w, int h, double factor) {
+    pixman_image_t *image = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, bits, w * 4);
+    pixman_transform_t scale;
+    pixman_transform_init_scale(&scale, pixman_double_to_fixed(factor), pixman_double_to_fixed(factor));
+    pixman_image_set_transform(image, &scale);
+    pixman_image_set_filter(image, PIXMAN_FILTER_NEAREST, NULL, 0);
+    return image;
 }
 
 int main(void) {
@@ -71,12 +91,19 @@ int main(void) {
     pixman_image_set_repeat(g_ivga, PIXMAN_REPEAT_PAD);
     g_isrc = pixman_image_create_bits(PIXMAN_a8r8g8b8, W, H, g_src, W * 4);
     g_idst = pixman_image_create_bits(PIXMAN_a8r8g8b8, W, H, g_dst, W * 4);
+    g_half = aligned_alloc(64, W / 2 * H / 2 * 4);
+    memcpy(g_half, g_src, W / 2 * H / 2 * 4);
+    g_ihalf = pixman_image_create_bits(PIXMAN_a8r8g8b8, W / 2, H / 2, g_half, W / 2 * 4);
+    g_iup = scaled_view(g_half, W / 2, H / 2, 0.5);
+    g_idown = scaled_view(g_src, W, H, 2.0);
     double pixels = (double)W * H;
     double ref = mpixels_per_second(pixels, do_memcpy, NULL);
     pixman_op_t src = PIXMAN_OP_SRC, over = PIXMAN_OP_OVER;
     double s = mpixels_per_second(pixels, do_composite, &src);
     double o = mpixels_per_second(pixels, do_composite, &over);
     double b = mpixels_per_second(pixels, do_bilinear, NULL);
+    double up = mpixels_per_second(pixels, do_nearest_up, NULL);
+    double down = mpixels_per_second(pixels / 4, do_nearest_down, NULL);
     printf("pixman_memcpy_mpix = %.1f\n", ref);
     printf("pixman_src_mpix = %.1f\n", s);
     printf("pixman_src_vs_memcpy = %.2f\n", s / ref);
@@ -84,5 +111,7 @@ int main(void) {
     printf("pixman_over_vs_memcpy = %.2f\n", o / ref);
     printf("pixman_bilinear_mpix = %.1f\n", b);
     printf("pixman_bilinear_vs_memcpy = %.2f\n", b / ref);
+    printf("pixman_nearest_up2_mpix = %.1f\n", up);
+    printf("pixman_nearest_down2_mpix = %.1f\n", down);
     return 0;
 }

@@ -1,6 +1,11 @@
 // The blit family: nearest-neighbour copy and blend through one stepping core.
+#include <string.h>
+
+#include <vector>
+
 #include "blend_ops.h"
 #include "blit_frame.h"
+#include "pixel_ops.h"
 
 uint32_t gfx_pixel_lerp(uint32_t a, uint32_t b, uint32_t w) { return px_lerp(a, b, w); }
 uint32_t gfx_pixel_average4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return px_average4(a, b, c, d); }
@@ -102,35 +107,72 @@ void gfx_blit_frame_end(Surface* dst, Surface* src) {
 
 namespace {
 
+// Samples that cannot go straight to the destination are made in pieces this
+// long and handed to the operation's row routine.
+const int CHUNK = 512;
+
 // The one stepping core: rows by the vertical mapping, columns either as two
 // running pointers (equal widths) or by the fixed-point position.
-template <class Op>
-void blit_rows(const BlitFrame& f, const Op& op) {
+void blit_rows(const BlitFrame& f, const BlendOp& op) {
     const int n = f.right - f.left + 1;
-    // Start of the span in the source: whole column plus fraction, so the
-    // running position stays small whatever the rectangles' offsets.
     const int64_t offset = static_cast<int64_t>(f.left) - f.x1;
+    if (f.equal_width) {
+        for (int y = f.row_first; y <= f.row_last; y++) {
+            int sy = gfx_blit_source_row(f, y);
+            if (sy < 0) continue;
+            op.span(f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left,
+                    f.src + static_cast<ptrdiff_t>(sy) * f.src_stride + (f.sx1 + offset), n, f.left, y);
+        }
+        return;
+    }
+    // Start of the span in the source: whole column plus fraction, so the
+    // running position stays small whatever the rectangles' offsets. The
+    // columns are the same in every row: found once.
     const int64_t start = offset * f.hstep;
     const int64_t first_col = f.sx1 + (start >> f.hshift);
-    const uint32_t first_frac = static_cast<uint32_t>(start & ((static_cast<int64_t>(1) << f.hshift) - 1));
+    std::vector<int32_t> column(static_cast<size_t>(n));
+    uint32_t pos = static_cast<uint32_t>(start & ((static_cast<int64_t>(1) << f.hshift) - 1));
+    for (int i = 0; i < n; i++, pos += f.hstep) column[static_cast<size_t>(i)] = static_cast<int32_t>(first_col + (pos >> f.hshift));
+    const int32_t* cols = column.data();
+    // Halving exactly: every other source column, picked without the table.
+    bool halving = true;
+    for (int i = 1; i < n && halving; i++) halving = cols[i] == cols[0] + 2 * i;
+    const GfxPickFn pick_even = gfx_spans()->pick_even;
+    // A copy repeats its last row when the source row repeats (enlarging),
+    // unless the two surfaces share their pixels.
+    const bool may_repeat = op.copies && f.dst != f.src;
+    const uint32_t* last_source = nullptr;
+    const uint32_t* last_row = nullptr;
+    uint32_t samples[CHUNK];
     for (int y = f.row_first; y <= f.row_last; y++) {
         int sy = gfx_blit_source_row(f, y);
         if (sy < 0) continue;
         uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left;
         const uint32_t* srow = f.src + static_cast<ptrdiff_t>(sy) * f.src_stride;
-        if (f.equal_width) {
-            op.span(d, srow + (f.sx1 + offset), n, f.left, y);
+        if (may_repeat && srow == last_source) {
+            memcpy(d, last_row, static_cast<size_t>(n) * 4);
             continue;
         }
-        const uint32_t* base = srow + first_col;
-        uint32_t pos = first_frac;
-        for (int i = 0; i < n; i++, pos += f.hstep) d[i] = op.pixel(d[i], base[pos >> f.hshift], f.left + i, y);
+        if (op.plain_copy) {
+            if (halving) pick_even(d, srow + cols[0], n);
+            else
+                for (int i = 0; i < n; i++) d[i] = srow[cols[i]];
+        } else {
+            for (int c = 0; c < n; c += CHUNK) {
+                const int m = n - c < CHUNK ? n - c : CHUNK;
+                if (halving) pick_even(samples, srow + cols[c], m);
+                else
+                    for (int i = 0; i < m; i++) samples[i] = srow[cols[c + i]];
+                op.span(d + c, samples, m, f.left + c, y);
+            }
+        }
+        last_source = srow;
+        last_row = d;
     }
 }
 
-template <class Op>
 int run_blit(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
-             uint32_t flags, const Op& op) {
+             uint32_t flags, const BlendOp& op) {
     BlitFrame f;
     int begun = gfx_blit_frame_begin(&f, dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags);
     if (begun != BLIT_READY) return begun == BLIT_NOTHING ? 1 : 0;
@@ -143,13 +185,10 @@ int run_blit(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1
 
 int gfx_blit_copy(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
                   uint32_t flags) {
-    CopyOp op((flags & GFX_OPAQUE) ? 0x00FFFFFFu : 0xFFFFFFFFu);
-    return run_blit(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, op);
+    return run_blit(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, gfx_copy_op(flags));
 }
 
 int gfx_blit_blend(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
                    uint32_t flags) {
-    return gfx_with_blend_op<BehindOp>(flags, [&](const auto& op) {
-        return run_blit(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, op);
-    });
+    return run_blit(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, gfx_blend_op(flags, SPAN_BEHIND));
 }

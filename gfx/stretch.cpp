@@ -1,6 +1,7 @@
 // Smoothing stretch: bilinear enlargement, four-point and area-averaged
 // reduction, in a copy and a blend form; and the whole-surface resize and
 // copy built on them.
+#include <emmintrin.h>
 #include <string.h>
 
 #include <vector>
@@ -30,21 +31,11 @@ struct Axis {
 
 inline int64_t clamp_index(int64_t v, int64_t last) { return v < 0 ? 0 : v > last ? last : v; }
 
-// Mean of a footprint with the reciprocal below 256 pixels, which can come
-// out one below the exact mean.
-uint32_t area_mean(const uint32_t* src, ptrdiff_t stride, int64_t c1, int64_t c2, int64_t r1, int64_t r2) {
-    uint64_t b = 0, g = 0, r = 0, t = 0, n = 0;
-    for (int64_t y = r1; y <= r2; y++) {
-        const uint32_t* row = src + y * stride;
-        for (int64_t x = c1; x <= c2; x++) {
-            uint32_t p = row[x];
-            b += p & 255;
-            g += (p >> 8) & 255;
-            r += (p >> 16) & 255;
-            t += p >> 24;
-        }
-        n += static_cast<uint64_t>(c2 - c1 + 1);
-    }
+const int CHUNK = 512;
+
+// Mean of a footprint from its channel sums, with the reciprocal below 256
+// pixels, which can come out one below the exact mean.
+uint32_t area_mean(uint64_t b, uint64_t g, uint64_t r, uint64_t t, uint64_t n) {
     if (n == 0) return 0;
     if (n >= 256) {
         b /= n;
@@ -61,75 +52,213 @@ uint32_t area_mean(const uint32_t* src, ptrdiff_t stride, int64_t c1, int64_t c2
     return static_cast<uint32_t>(t << 24 | r << 16 | g << 8 | b);
 }
 
+// The same in 32 bits, for sums of at most 16843009 pixels: a sum times the
+// reciprocal stays below 2^32 (at most 255 x 65536).
+uint32_t area_mean32(const uint32_t* sum, uint32_t n) {
+    if (n == 0) return 0;
+    uint32_t r = 0;
+    if (n >= 256) {
+        for (int k = 0; k < 4; k++) r |= (sum[k] / n) << (8 * k);
+    } else {
+        const uint32_t m = 65536 / n;
+        for (int k = 0; k < 4; k++) r |= ((sum[k] * m) >> 16) << (8 * k);
+    }
+    return r;
+}
+
+// The same from the pixels, for footprints too large for 32-bit sums.
+uint32_t area_mean_of(const uint32_t* src, ptrdiff_t stride, int64_t c1, int64_t c2, int64_t r1, int64_t r2) {
+    uint64_t b = 0, g = 0, r = 0, t = 0;
+    for (int64_t y = r1; y <= r2; y++) {
+        const uint32_t* row = src + y * stride;
+        for (int64_t x = c1; x <= c2; x++) {
+            uint32_t p = row[x];
+            b += p & 255;
+            g += (p >> 8) & 255;
+            r += (p >> 16) & 255;
+            t += p >> 24;
+        }
+    }
+    int64_t w = c2 - c1 + 1, h = r2 - r1 + 1;
+    return area_mean(b, g, r, t, w > 0 && h > 0 ? static_cast<uint64_t>(w * h) : 0);
+}
+
 // A destination column's footprint (first to last) and its middle column.
 struct FootColumn {
     int32_t first, mid, last;
 };
 
-// A destination column's two source columns and the weight of the right one;
-// the same for every row, so found once per call.
-struct BilinearColumn {
-    int32_t left, right;
-    uint32_t fx;
-};
-
-#if defined(__SSE2__)
-// px_bilinear on the pixel pairs top[0..1] and bottom[0..1], a channel in
-// each 16-bit lane: every partial sum stays below 65536, so nothing wraps
-// and the result is the same to the bit.
-static inline uint32_t bilinear_pairs(const uint32_t* top, const uint32_t* bottom, uint32_t fx, uint32_t fy) {
-    const __m128i zero = _mm_setzero_si128();
-    const uint32_t w11 = (fx * fy) >> 8, w10 = fx - w11, w01 = fy - w11, w00 = 256 - fx - fy + w11;
-    __m128i wa = _mm_cvtsi32_si128(static_cast<int>(w00 | w10 << 16));
-    __m128i wb = _mm_cvtsi32_si128(static_cast<int>(w01 | w11 << 16));
-    wa = _mm_unpacklo_epi32(_mm_unpacklo_epi16(wa, wa), _mm_unpacklo_epi16(wa, wa));
-    wb = _mm_unpacklo_epi32(_mm_unpacklo_epi16(wb, wb), _mm_unpacklo_epi16(wb, wb));
-    __m128i a = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top)), zero);
-    __m128i b = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bottom)), zero);
-    __m128i sum = _mm_add_epi16(_mm_mullo_epi16(a, wa), _mm_mullo_epi16(b, wb));
-    sum = _mm_srli_epi16(_mm_add_epi16(sum, _mm_srli_si128(sum, 8)), 8);
-    return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(sum, sum)));
-}
-#endif
-
-template <class Op>
-void bilinear_rows(const BlitFrame& f, const Op& op) {
-    const int64_t last_col = f.src_width - 1, last_row = f.src_height - 1;
-    const ptrdiff_t ss = f.src_stride;
-    std::vector<BilinearColumn> cols(static_cast<size_t>(f.right - f.left + 1));
-    for (int x = f.left; x <= f.right; x++) {
-        int64_t u = (static_cast<int64_t>(x) - f.x1) * f.hstep;
-        int64_t sx = f.sx1 + (u >> f.hshift);
-        BilinearColumn& c = cols[static_cast<size_t>(x - f.left)];
-        c.left = static_cast<int32_t>(sx);
-        c.right = static_cast<int32_t>(sx < last_col ? sx + 1 : sx);
-        c.fx = static_cast<uint32_t>(u >> (f.hshift - 8)) & 255;
+// Hands a row of samples to the operation: made straight in the destination
+// when the operation is a plain copy, else in pieces through its routine.
+template <class Make>
+void emit_row(const BlendOp& op, uint32_t* d, int n, int x, int y, Make make) {
+    if (op.plain_copy) {
+        make(d, 0, n);
+        return;
     }
+    uint32_t samples[CHUNK];
+    for (int c = 0; c < n; c += CHUNK) {
+        const int m = n - c < CHUNK ? n - c : CHUNK;
+        make(samples, c, m);
+        op.span(d + c, samples, m, x + c, y);
+    }
+}
+
+// Top and bottom row interleaved by column for the bilinear routine; the
+// column after the source's last repeats the last, as the formula asks.
+void make_pairs(uint32_t* pairs, const uint32_t* top, const uint32_t* bottom, int32_t c0, int32_t c1,
+                int32_t last_col) {
+    int32_t c = c0;
+    uint32_t* p = pairs;
+    for (; c + 4 <= c1 + 1 && c + 3 <= last_col; c += 4, p += 8) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + c));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + c));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_unpacklo_epi32(a, b));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4), _mm_unpackhi_epi32(a, b));
+    }
+    for (; c <= c1 + 1; c++, p += 2) {
+        const int32_t k = c < last_col ? c : last_col;
+        p[0] = top[k];
+        p[1] = bottom[k];
+    }
+}
+
+// Channel sums of two rows, four 16-bit lanes per column.
+void add_rows(uint16_t* sums, const uint32_t* a, const uint32_t* b, int n) {
+    const __m128i z = _mm_setzero_si128();
+    int c = 0;
+    for (; c + 4 <= n; c += 4) {
+        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + c));
+        __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + c));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * c),
+                         _mm_add_epi16(_mm_unpacklo_epi8(p, z), _mm_unpacklo_epi8(q, z)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + 4 * c + 8),
+                         _mm_add_epi16(_mm_unpackhi_epi8(p, z), _mm_unpackhi_epi8(q, z)));
+    }
+    for (; c < n; c++)
+        for (int k = 0; k < 4; k++)
+            sums[4 * c + k] = static_cast<uint16_t>(((a[c] >> (8 * k)) & 255) + ((b[c] >> (8 * k)) & 255));
+}
+
+// Four-point samples from the column sums: (sums[ca] + sums[cb]) / 4 per
+// channel, the same floored mean as px_average4.
+void average_sums(uint32_t* out, const uint16_t* sums, const int32_t* ca, const int32_t* cb, int n) {
+    auto two = [&](const int32_t* k) {
+        return _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(sums + 4 * k[0]))),
+                                             reinterpret_cast<const double*>(sums + 4 * k[1])));
+    };
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        __m128i lo = _mm_srli_epi16(_mm_add_epi16(two(ca + i), two(cb + i)), 2);
+        __m128i hi = _mm_srli_epi16(_mm_add_epi16(two(ca + i + 2), two(cb + i + 2)), 2);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+    }
+    for (; i < n; i++) {
+        uint32_t r = 0;
+        for (int k = 0; k < 4; k++)
+            r |= static_cast<uint32_t>((sums[4 * ca[i] + k] + sums[4 * cb[i] + k]) >> 2) << (8 * k);
+        out[i] = r;
+    }
+}
+
+void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
+    const int n = f.right - f.left + 1;
+    const int64_t last_row = f.src_height - 1;
+    const int32_t last_col = f.src_width - 1;
+    const ptrdiff_t ss = f.src_stride;
+    // Each destination column's left source column and right weight, the
+    // same for every row: found once.
+    std::vector<int32_t> column(static_cast<size_t>(n));
+    std::vector<uint16_t> fx(static_cast<size_t>(n) * 4);
+    for (int i = 0; i < n; i++) {
+        int64_t u = (static_cast<int64_t>(f.left + i) - f.x1) * f.hstep;
+        column[static_cast<size_t>(i)] = static_cast<int32_t>(f.sx1 + (u >> f.hshift));
+        const uint16_t w = static_cast<uint16_t>((u >> (f.hshift - 8)) & 255);
+        for (int k = 0; k < 4; k++) fx[static_cast<size_t>(i) * 4 + k] = w;
+    }
+    const int32_t c0 = column[0], c1 = column[static_cast<size_t>(n) - 1];
+    for (int32_t& c : column) c -= c0;
+    std::vector<uint32_t> pairs(2 * static_cast<size_t>(c1 - c0 + 2));
+    const GfxBilinearFn bilinear = gfx_spans()->bilinear;
+    // The pairs of a source row serve every destination row that maps to it,
+    // unless the surfaces share their pixels and a written row could be read.
+    const bool may_keep = f.dst != f.src;
+    int64_t paired = -1;
     for (int y = f.row_first; y <= f.row_last; y++) {
         int64_t v = (static_cast<int64_t>(y) - f.y1) * f.vstep;
         int64_t sy = f.sy1 + (v >> f.vshift);
         if (sy < 0 || sy > last_row) continue;
         const uint32_t fy = static_cast<uint32_t>(v >> (f.vshift - 8)) & 255;
-        const uint32_t* r0 = f.src + sy * ss;
-        const uint32_t* r1 = sy < last_row ? r0 + ss : r0;
-        uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride;
-        const BilinearColumn* c = cols.data() - f.left;
-        for (int x = f.left; x <= f.right; x++) {
-            const BilinearColumn& k = c[x];
-            uint32_t sample;
-#if defined(__SSE2__)
-            // The pair load needs the right column beside the left one.
-            if (k.right != k.left) sample = bilinear_pairs(r0 + k.left, r1 + k.left, k.fx, fy);
-            else
-#endif
-                sample = px_bilinear(r0[k.left], r0[k.right], r1[k.left], r1[k.right], k.fx, fy);
-            d[x] = op.pixel(d[x], sample, x, y);
+        if (sy != paired || !may_keep) {
+            const uint32_t* r0 = f.src + sy * ss;
+            make_pairs(pairs.data(), r0, sy < last_row ? r0 + ss : r0, c0, c1, last_col);
+            paired = sy;
         }
+        uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left;
+        emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
+            bilinear(out, pairs.data(), column.data() + c, fx.data() + 4 * c, m, fy);
+        });
     }
 }
 
-template <class Op>
-void stretch_rows(const BlitFrame& f, Path path, bool blend, const Op& op) {
+// Area-averaged reduction: each destination row's footprint rows are summed
+// per source column once, then each destination pixel sums its columns.
+void area_rows(const BlitFrame& f, const BlendOp& op, const std::vector<FootColumn>& foot, const Axis& rows) {
+    const int n = f.right - f.left + 1;
+    const int64_t last_row = f.src_height - 1;
+    const ptrdiff_t ss = f.src_stride;
+    const int32_t c0 = foot.front().first, c1 = foot.back().last;
+    const int width = c1 - c0 + 1;
+    std::vector<uint32_t> sums(static_cast<size_t>(width > 0 ? width : 0) * 4 + 4);
+    int64_t summed_top = -1, summed_end = -2;
+    for (int y = f.row_first; y <= f.row_last; y++) {
+        const int64_t ky = static_cast<int64_t>(y) - f.y1;
+        const int64_t ey = rows.end(ky);
+        if (ey < 0 || ey > last_row) continue;
+        int64_t py = ky == 0 ? f.sy1 - 1 : rows.end(ky - 1);
+        if (py < -1) py = -1;
+        const int64_t top = clamp_index(py + 1, last_row);
+        const int64_t height = ey - top + 1 > 0 ? ey - top + 1 : 0;
+        uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left;
+        // Column sums hold at most 65535 rows of 255; a footprint whose whole
+        // sum could pass 32 bits is summed from the pixels.
+        const bool large = static_cast<uint64_t>(height) * static_cast<uint64_t>(width > 0 ? width : 0) > 16843009u;
+        if (!large && width > 0 && (top != summed_top || ey != summed_end || f.dst == f.src)) {
+            memset(sums.data(), 0, sums.size() * 4);
+            const __m128i z = _mm_setzero_si128();
+            for (int64_t r = top; r <= ey; r++) {
+                const uint32_t* row = f.src + r * ss + c0;
+                uint32_t* acc = sums.data();
+                for (int c = 0; c < width; c++, acc += 4) {
+                    __m128i p = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(row[c])), z), z);
+                    __m128i* a = reinterpret_cast<__m128i*>(acc);
+                    _mm_storeu_si128(a, _mm_add_epi32(_mm_loadu_si128(a), p));
+                }
+            }
+            summed_top = top;
+            summed_end = ey;
+        }
+        emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
+            for (int i = 0; i < m; i++) {
+                const FootColumn& k = foot[static_cast<size_t>(c + i)];
+                if (large) {
+                    out[i] = area_mean_of(f.src, ss, k.first, k.last, top, ey);
+                    continue;
+                }
+                __m128i total = _mm_setzero_si128();
+                for (int32_t x = k.first; x <= k.last; x++)
+                    total = _mm_add_epi32(total,
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(&sums[4 * static_cast<size_t>(x - c0)])));
+                uint32_t ch[4];
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(ch), total);
+                const int64_t w = k.last - k.first + 1;
+                out[i] = area_mean32(ch, w > 0 ? static_cast<uint32_t>(w * height) : 0);
+            }
+        });
+    }
+}
+
+void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) {
     if (path == PATH_BILINEAR) {
         bilinear_rows(f, op);
         return;
@@ -139,7 +268,9 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const Op& op) {
     const Axis cols = {f.sx1, f.hstep, f.hshift, blend};
     const Axis rows = {f.sy1, f.vstep, f.vshift, blend};
     // Column footprints are the same in every row: found once, clamped.
-    std::vector<FootColumn> foot(static_cast<size_t>(f.right - f.left + 1));
+    const int n = f.right - f.left + 1;
+    std::vector<FootColumn> foot(static_cast<size_t>(n));
+    std::vector<int32_t> mids(static_cast<size_t>(n)), lasts(static_cast<size_t>(n));
     for (int x = f.left; x <= f.right; x++) {
         const int64_t kx = static_cast<int64_t>(x) - f.x1;
         const int64_t ex = clamp_index(cols.end(kx), last_col), px = cols.previous_end(kx);
@@ -147,36 +278,63 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const Op& op) {
         c.first = static_cast<int32_t>(clamp_index(px + 1, last_col));
         c.mid = static_cast<int32_t>(clamp_index((px + ex + 1) >> 1, last_col));
         c.last = static_cast<int32_t>(ex);
+        mids[static_cast<size_t>(x - f.left)] = c.mid;
+        lasts[static_cast<size_t>(x - f.left)] = c.last;
     }
+    if (path == PATH_AREA) {
+        area_rows(f, op, foot, rows);
+        return;
+    }
+    const GfxAverageFn average4 = gfx_spans()->average4;
+    // When the footprints are narrow, the middle and end rows are first added
+    // column by column over the columns in use, and each sample then adds two
+    // of those sums; wide footprints read their four pixels directly.
+    const int32_t c0 = mids.front() < lasts.front() ? mids.front() : lasts.front();
+    const int32_t c1 = lasts.back() > mids.back() ? lasts.back() : mids.back();
+    bool halving = true;  // exactly 2:1 across: columns 2i and 2i + 1
+    for (int i = 0; i < n && halving; i++)
+        halving = mids[static_cast<size_t>(i)] == mids[0] + 2 * i && lasts[static_cast<size_t>(i)] == mids[static_cast<size_t>(i)] + 1;
+    const GfxHalveFn halve4 = gfx_spans()->halve4;
+    const bool by_sums = !halving && static_cast<int64_t>(c1) - c0 + 1 <= 2 * static_cast<int64_t>(n);
+    std::vector<uint16_t> sums(by_sums ? 4 * static_cast<size_t>(c1 - c0 + 1) + 8 : 0);
+    if (by_sums)
+        for (int i = 0; i < n; i++) {
+            mids[static_cast<size_t>(i)] -= c0;
+            lasts[static_cast<size_t>(i)] -= c0;
+        }
     for (int y = f.row_first; y <= f.row_last; y++) {
         const int64_t ky = static_cast<int64_t>(y) - f.y1;
-        uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride;
+        uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left;
         // The row is tested on its footprint's end; every read below is
         // clamped to the source, which changes no footprint that lies inside.
         const int64_t ey = rows.end(ky);
         if (ey < 0 || ey > last_row) continue;
         int64_t py = ky == 0 ? f.sy1 - 1 : rows.end(ky - 1);
         if (py < -1) py = -1;
-        const int64_t top = clamp_index(py + 1, last_row);
         const int64_t my = clamp_index((py + ey + 1) >> 1, last_row);
-        const FootColumn* c = foot.data() - f.left;
-        if (path == PATH_AREA) {
-            for (int x = f.left; x <= f.right; x++)
-                d[x] = op.pixel(d[x], area_mean(f.src, ss, c[x].first, c[x].last, top, ey), x, y);
-            continue;
-        }
         const uint32_t* mid_row = f.src + my * ss;
         const uint32_t* end_row = f.src + ey * ss;
-        for (int x = f.left; x <= f.right; x++) {
-            const int32_t mx = c[x].mid, ex = c[x].last;
-            d[x] = op.pixel(d[x], px_average4(mid_row[mx], mid_row[ex], end_row[mx], end_row[ex]), x, y);
+        if (halving) {
+            emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
+                halve4(out, mid_row + mids[0] + 2 * c, end_row + mids[0] + 2 * c, m);
+            });
+            continue;
         }
+        if (!by_sums) {
+            emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
+                average4(out, mid_row, end_row, mids.data() + c, lasts.data() + c, m);
+            });
+            continue;
+        }
+        add_rows(sums.data(), mid_row + c0, end_row + c0, c1 - c0 + 1);
+        emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
+            average_sums(out, sums.data(), mids.data() + c, lasts.data() + c, m);
+        });
     }
 }
 
-template <class Op>
 int run_stretch(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
-                uint32_t flags, bool blend, const Op& op) {
+                uint32_t flags, bool blend, const BlendOp& op) {
     BlitFrame f;
     int begun = gfx_blit_frame_begin(&f, dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags);
     if (begun != BLIT_READY) return begun == BLIT_NOTHING ? 1 : 0;
@@ -201,8 +359,7 @@ int gfx_stretch_copy(Surface* dst, int x1, int y1, int x2, int y2, Surface* src,
     if (sx2 < sx1 || sy2 < sy1 || x2 < x1 || y2 < y1) return 0;
     if (same_size(x1, y1, x2, y2, sx1, sy1, sx2, sy2))
         return gfx_blit_copy(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags);
-    CopyOp op((flags & GFX_OPAQUE) ? 0x00FFFFFFu : 0xFFFFFFFFu);
-    return run_stretch(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, false, op);
+    return run_stretch(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, false, gfx_copy_op(flags));
 }
 
 int gfx_stretch_blend(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2,
@@ -210,9 +367,8 @@ int gfx_stretch_blend(Surface* dst, int x1, int y1, int x2, int y2, Surface* src
     if (sx2 < sx1 || sy2 < sy1 || x2 < x1 || y2 < y1) return 0;
     if (same_size(x1, y1, x2, y2, sx1, sy1, sx2, sy2))
         return gfx_blit_blend(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags);
-    return gfx_with_blend_op<StretchBehindOp>(flags, [&](const auto& op) {
-        return run_stretch(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, true, op);
-    });
+    return run_stretch(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags, true,
+                       gfx_blend_op(flags, SPAN_STRETCH_BEHIND));
 }
 
 int gfx_surface_resize(Surface* s, int width, int height, int mode) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <math.h>
 
+#include <vector>
+
+#include "../../gfx/spans.h"
 #include "gfx_support.h"
 
 namespace {
@@ -51,6 +54,14 @@ void ref_step(int64_t d, int64_t s, int* shift, int64_t* step) {
         *step = st;
         if (d * st >= (int64_t{1} << 29)) return;
     }
+}
+
+// The span tables this processor can run; each test of the fast paths runs
+// on every one of them and leaves the widest in use.
+std::vector<int> span_levels() {
+    std::vector<int> levels = {GFX_SPANS_SSE2};
+    if (gfx_spans_best() == GFX_SPANS_AVX2) levels.push_back(GFX_SPANS_AVX2);
+    return levels;
 }
 
 Surface make(int w, int h) {
@@ -224,6 +235,8 @@ TEST(BlitRandom, MatchesTheReferenceAndStaysInsideBothSurfaces) {
         return static_cast<int>(r % (3 * range / 2)) - range / 4;
     };
     int drew = 0;
+    for (int level : span_levels()) {
+    ASSERT_TRUE(gfx_use_spans(level));
     for (int round = 0; round < 20000; round++) {
         for (int i = 0; i < sw * sh; i++) {
             uint32_t v = test_random(&seed);
@@ -283,17 +296,191 @@ TEST(BlitRandom, MatchesTheReferenceAndStaysInsideBothSurfaces) {
         }
         int result = copy ? gfx_blit_copy(&gd.s, x1, y1, x2, y2, &gs.s, sx1, sy1, sx2, sy2, flags)
                           : gfx_blit_blend(&gd.s, x1, y1, x2, y2, &gs.s, sx1, sy1, sx2, sy2, flags);
-        ASSERT_EQ(result, valid ? 1 : 0) << "round " << round << " rect " << x1 << "," << y1 << "," << x2 << ","
+        ASSERT_EQ(result, valid ? 1 : 0) << "level " << level << " round " << round << " rect " << x1 << "," << y1 << "," << x2 << ","
                                           << y2 << " src " << sx1 << "," << sy1 << "," << sx2 << "," << sy2;
         ASSERT_TRUE(guarded_borders_intact(&gd)) << "round " << round;
         for (int i = 0; i < dw * dh; i++)
-            ASSERT_EQ(dp[i], expect[i]) << "round " << round << " pixel " << i % dw << "," << i / dw << " rect "
+            ASSERT_EQ(dp[i], expect[i]) << "level " << level << " round " << round << " pixel " << i % dw << "," << i / dw << " rect "
                                         << x1 << "," << y1 << "," << x2 << "," << y2 << " src " << sx1 << ","
                                         << sy1 << "," << sx2 << "," << sy2 << " flags " << flags << " copy " << copy;
         ASSERT_EQ(gs.s.lock_count + gd.s.lock_count, 0);
         drew += memcmp(expect, before, sizeof expect) != 0;
     }
+    }
     EXPECT_GT(drew, 5000);  // the random rectangles must exercise drawing, not only refusals
+    gfx_use_spans(gfx_spans_best());
+    gfx_set_clip(0, 0, 0, 0);
+    gfx_build_checker_pattern(0, 0);
+    guarded_release(&gs);
+    guarded_release(&gd);
+}
+
+// The smoothing stretch written out as its rules read, one destination pixel
+// at a time: the footprint's start carried from pixel to pixel, the samples
+// from the formulas channel by channel. Source reads are clamped to the
+// surface as the engine clamps them.
+struct StretchCase {
+    int x1, y1, x2, y2, sx1, sy1, sx2, sy2;
+    uint32_t flags;
+    bool blend;
+};
+
+uint32_t ref_channel_mix(uint32_t p00, uint32_t p10, uint32_t p01, uint32_t p11, int fx, int fy) {
+    int w11 = fx * fy / 256, w10 = fx - w11, w01 = fy - w11, w00 = 256 - fx - fy + w11;
+    uint32_t r = 0;
+    for (int c = 0; c < 32; c += 8) {
+        int v = ((p00 >> c) & 255) * w00 + ((p10 >> c) & 255) * w10 + ((p01 >> c) & 255) * w01 +
+                ((p11 >> c) & 255) * w11;
+        r |= static_cast<uint32_t>(v / 256) << c;
+    }
+    return r;
+}
+
+// Result 1 with the pixels expected in out, or 0 when the call must fail.
+int ref_stretch(const StretchCase& k, const uint32_t* src, int sw, int sh, const uint32_t* before, uint32_t* out,
+                int dw, int dh, const GfxThreadState& clip) {
+    const int64_t dws = int64_t(k.x2) - k.x1 + 1, dhs = int64_t(k.y2) - k.y1 + 1;
+    const int64_t sws = int64_t(k.sx2) - k.sx1 + 1, shs = int64_t(k.sy2) - k.sy1 + 1;
+    memcpy(out, before, sizeof(uint32_t) * dw * dh);
+    if (dws < 1 || dhs < 1 || sws < 1 || shs < 1) return 0;
+    if ((k.sx1 < 0 && k.sx2 < 0) || (k.sx1 >= sw && k.sx2 >= sw)) return 0;
+    int hs, vs;
+    int64_t hst, vst;
+    ref_step(dws, sws, &hs, &hst);
+    ref_step(dhs, shs, &vs, &vst);
+    const bool clipped = k.flags & GFX_CLIP;
+    auto px = [&](int64_t c, int64_t r) {
+        c = c < 0 ? 0 : c >= sw ? sw - 1 : c;
+        r = r < 0 ? 0 : r >= sh ? sh - 1 : r;
+        return src[r * sw + c];
+    };
+    // Columns drawn: inside the destination (and the clip) whose nearest
+    // sample lies inside the source.
+    int64_t left = INT64_MAX, right = INT64_MIN;
+    for (int64_t x = k.x1; x <= k.x2; x++) {
+        int64_t sx = k.sx1 + (((x - k.x1) * hst) >> hs);
+        if (x < 0 || x >= dw || sx < 0 || sx >= sw) continue;
+        if (clipped && (x < clip.clip_x1 || x > clip.clip_x2)) continue;
+        if (left == INT64_MAX) left = x;
+        right = x;
+    }
+    if (left > right) return 1;
+    const int path = (sws < dws || shs < dhs) ? 0 : ((k.flags & GFX_SMOOTH_AREA) && (sws > 2 * dws || shs > 2 * dhs)) ? 2 : 1;
+    auto end_of = [&](int64_t k_, int64_t s1, int64_t step, int shift) {
+        return k.blend ? s1 + ((k_ * step) >> shift) : s1 + (((k_ + 1) * step) >> shift) - 1;
+    };
+    int64_t py = k.sy1 - 1 < -1 ? -1 : k.sy1 - 1;
+    for (int64_t y = k.y1; y <= k.y2; y++) {
+        const int64_t ky = y - k.y1;
+        const int64_t v = ky * vst, sy = k.sy1 + (v >> vs), fy = (v >> (vs - 8)) & 255;
+        const int64_t ey = end_of(ky, k.sy1, vst, vs), row_py = py;
+        py = ey < -1 ? -1 : ey;  // never below -1
+        const int64_t tested = path == 0 ? sy : ey;
+        if (tested < 0 || tested >= sh || y < 0 || y >= dh) continue;
+        if (clipped && (y < clip.clip_y1 || y > clip.clip_y2)) continue;
+        int64_t k0 = left - k.x1;
+        int64_t px_ = k.blend ? k.sx1 + (((k0 - 1) * hst) >> hs) : k.sx1 + ((k0 * hst) >> hs) - 1;
+        if (px_ < -1) px_ = -1;
+        for (int64_t x = left; x <= right; x++) {
+            const int64_t kx = x - k.x1, u = kx * hst, sx = k.sx1 + (u >> hs), fx = (u >> (hs - 8)) & 255;
+            const int64_t ex = end_of(kx, k.sx1, hst, hs), col_px = px_;
+            px_ = ex < -1 ? -1 : ex;
+            uint32_t sample;
+            if (path == 0) {
+                int64_t rc = sx + 1 < sw ? sx + 1 : sx, lr = sy + 1 < sh ? sy + 1 : sy;
+                sample = ref_channel_mix(px(sx, sy), px(rc, sy), px(sx, lr), px(rc, lr), int(fx), int(fy));
+            } else if (path == 1) {
+                // The middle is taken from the end as read, inside the source.
+                int64_t exc = ex < 0 ? 0 : ex >= sw ? sw - 1 : ex;
+                int64_t mx = (col_px + exc + 1) >> 1, my = (row_py + ey + 1) >> 1;
+                uint32_t q[4] = {px(mx, my), px(ex, my), px(mx, ey), px(ex, ey)};
+                sample = 0;
+                for (int c = 0; c < 32; c += 8)
+                    sample |= ((((q[0] >> c) & 255) + ((q[1] >> c) & 255) + ((q[2] >> c) & 255) + ((q[3] >> c) & 255)) / 4) << c;
+            } else {
+                // The footprint's reads clamped: a column or row past the edge
+                // counts as the edge's, once.
+                auto clamp = [](int64_t a, int64_t last) { return a < 0 ? 0 : a > last ? last : a; };
+                int64_t c1 = clamp(col_px + 1, sw - 1), c2 = clamp(ex, sw - 1), r1 = clamp(row_py + 1, sh - 1);
+                uint64_t sum[4] = {0, 0, 0, 0}, n = 0;
+                for (int64_t r = r1; r <= ey; r++)
+                    for (int64_t c = c1; c <= c2; c++, n++)
+                        for (int ch = 0; ch < 4; ch++) sum[ch] += (px(c, r) >> (8 * ch)) & 255;
+                sample = 0;
+                for (int ch = 0; n && ch < 4; ch++)
+                    sample |= static_cast<uint32_t>(n >= 256 ? sum[ch] / n : (sum[ch] * (65536 / n)) >> 16) << (8 * ch);
+            }
+            uint32_t& d = out[y * dw + x];
+            const bool opaque = k.flags & GFX_OPAQUE;
+            const int mode = static_cast<int>(k.flags & 15);
+            if (!k.blend) d = opaque ? sample & 0x00FFFFFF : sample;
+            else if (mode == 1) d = ref_lerp(d & 0x00FFFFFF, sample, weight(d)) & (opaque ? 0x00FFFFFFu : ~0u);
+            else d = ref_blend(mode, d, sample, checker_table[(y & 15) * 16 + (x & 15)], opaque && mode != 3 && mode != 5);
+        }
+    }
+    return 1;
+}
+
+// Random enlargements and reductions through every path, blend mode and
+// placement on every span table, against the rules above; nothing written
+// outside the destination, nothing read outside the source.
+TEST(StretchRandom, EveryPathMatchesTheRulesOnEveryTable) {
+    GuardedSurface gs, gd;
+    const int sw = 29, sh = 19, dw = 47, dh = 31;
+    ASSERT_TRUE(guarded_create(&gs, sw, sh));
+    ASSERT_TRUE(guarded_create(&gd, dw, dh));
+    gfx_build_checker_pattern(0x00C0C0C0, 0x40404040);
+    static uint32_t before[47 * 31], expect[47 * 31];
+    uint32_t* sp = guarded_pixels(&gs);
+    uint32_t* dp = guarded_pixels(&gd);
+    uint32_t seed = 4242;
+    auto pick = [&](int lo, int hi) { return lo + static_cast<int>(test_random(&seed) % static_cast<uint32_t>(hi - lo + 1)); };
+    int paths[3] = {0, 0, 0};
+    for (int level : span_levels()) {
+        ASSERT_TRUE(gfx_use_spans(level));
+        for (int round = 0; round < 10000; round++) {
+            for (int i = 0; i < sw * sh; i++) {
+                uint32_t v = test_random(&seed), t = (v >> 24) % 4;
+                sp[i] = (v & 0x00FFFFFF) | ((t == 0 ? 0u : t == 1 ? 255u : v >> 24) << 24);
+            }
+            for (int i = 0; i < dw * dh; i++) before[i] = dp[i] = test_random(&seed);
+            StretchCase k;
+            k.x1 = pick(-6, dw);
+            k.y1 = pick(-6, dh);
+            k.x2 = k.x1 + pick(-1, 60);
+            k.y2 = k.y1 + pick(-1, 40);
+            k.sx1 = pick(-4, sw);
+            k.sy1 = pick(-4, sh);
+            // Reductions up to about 5:1 and enlargements up to about 9:1.
+            k.sx2 = k.sx1 + pick(0, 1) * pick(0, 6) + pick(0, 1) * pick(0, 60) * (k.x2 - k.x1 + 1) / 12;
+            k.sy2 = k.sy1 + pick(0, 1) * pick(0, 4) + pick(0, 1) * pick(0, 60) * (k.y2 - k.y1 + 1) / 12;
+            if (k.sx2 - k.sx1 == k.x2 - k.x1 && k.sy2 - k.sy1 == k.y2 - k.y1) k.sx2++;  // the blits have their own test
+            k.flags = (test_random(&seed) & (GFX_MODE_MASK | GFX_OPAQUE | GFX_SMOOTH_AREA));
+            if (pick(0, 3) == 0) k.flags |= GFX_CLIP;
+            k.blend = pick(0, 1);
+            int cx1 = pick(-4, dw), cy1 = pick(-4, dh);
+            gfx_set_clip(cx1, cy1, cx1 + pick(0, dw), cy1 + pick(0, dh));
+            int expected = ref_stretch(k, sp, sw, sh, before, expect, dw, dh, *gfx_thread_state());
+            int64_t sws = int64_t(k.sx2) - k.sx1 + 1, shs = int64_t(k.sy2) - k.sy1 + 1;
+            int64_t dws = int64_t(k.x2) - k.x1 + 1, dhs = int64_t(k.y2) - k.y1 + 1;
+            if (memcmp(expect, before, sizeof expect) != 0)
+                paths[(sws < dws || shs < dhs) ? 0 : ((k.flags & GFX_SMOOTH_AREA) && (sws > 2 * dws || shs > 2 * dhs)) ? 2 : 1]++;
+            int result = k.blend ? gfx_stretch_blend(&gd.s, k.x1, k.y1, k.x2, k.y2, &gs.s, k.sx1, k.sy1, k.sx2, k.sy2, k.flags)
+                                 : gfx_stretch_copy(&gd.s, k.x1, k.y1, k.x2, k.y2, &gs.s, k.sx1, k.sy1, k.sx2, k.sy2, k.flags);
+            std::string where = "level " + std::to_string(level) + " round " + std::to_string(round);
+            ASSERT_EQ(result, expected) << where;
+            ASSERT_TRUE(guarded_borders_intact(&gd)) << where;
+            for (int i = 0; i < dw * dh; i++)
+                ASSERT_EQ(dp[i], expect[i]) << where << " pixel " << i % dw << "," << i / dw << " rect " << k.x1 << ","
+                                            << k.y1 << "," << k.x2 << "," << k.y2 << " src " << k.sx1 << "," << k.sy1
+                                            << "," << k.sx2 << "," << k.sy2 << " flags " << k.flags << " blend " << k.blend;
+        }
+    }
+    // Every path must have drawn often.
+    EXPECT_GT(paths[0], 2000) << paths[0] << " " << paths[1] << " " << paths[2];
+    EXPECT_GT(paths[1], 500);
+    EXPECT_GT(paths[2], 300);
+    gfx_use_spans(gfx_spans_best());
     gfx_set_clip(0, 0, 0, 0);
     gfx_build_checker_pattern(0, 0);
     guarded_release(&gs);
