@@ -38,7 +38,9 @@ SharedHandoff* app_shared_handoff();
 // terminator lies inside the record's record_size bytes and that fits out.
 int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size);
 
-int app_parse_command_line(const char* command_line, char* path_out);
+// The media file a command line names, into path_out of size bytes (empty
+// when none exists); 0 only for an empty command line.
+int app_parse_command_line(const char* command_line, char* path_out, size_t size);
 int app_file_exists(const char* path);
 int app_resolve_shortcut(char* target_out, const char* shortcut_path);
 

@@ -1,7 +1,8 @@
 // Seeded, bounded fuzzing of the program's pure parsers and pixel code on the
 // build machine, under AddressSanitizer and UndefinedBehaviorSanitizer: the
 // playlist text parser, the hand-off record reader, the BMP writer, the title
-// clock and the graphics operations. A sanitizer stops the run at the first
+// clock, the command line's path candidates and the graphics operations on
+// every row-routine table the processor runs. A sanitizer stops the run at the first
 // fault; the checks below count wrong results. Usage: fuzz_driver INPUTS SEED
 #include <stdint.h>
 #include <stdio.h>
@@ -11,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "../app/command_line_parse.h"
 #include "../gfx/gfx.h"
+#include "../gfx/spans.h"
 #include "../playlist/playlist.h"
 
 int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size);
@@ -123,6 +126,42 @@ void fuzz_bmp() {
     }
 }
 
+const char* const LINES[] = {
+    "\"C:\\My Music\\a b.final.mp3\" /fullscreen",
+    "C:\\Videos\\clip.avi",
+    "\\\\server\\share\\f.ogg -x \"quoted\"",
+    "//Host/path/x.wav",
+};
+
+// Both candidates must be whole substrings of the line and end inside the
+// buffer, whatever the line and the buffer's size.
+void fuzz_command_line() {
+    std::string line;
+    if (next() % 3 == 0) {
+        int n = below(700);
+        for (int i = 0; i < n; i++) line += static_cast<char>(1 + below(255));
+    } else {
+        line = LINES[below(4)];
+        for (int i = 0, edits = 1 + below(6); i < edits; i++) {
+            size_t at = static_cast<size_t>(below(static_cast<int>(line.size()) + 1));
+            switch (below(3)) {
+            case 0: line.insert(at, 1, " \".:\\/"[below(6)]); break;
+            case 1: line.erase(at, static_cast<size_t>(below(5))); break;
+            default: line.insert(at, std::string(static_cast<size_t>(below(300)), 'n')); break;
+            }
+        }
+    }
+    size_t size = 1 + static_cast<size_t>(below(300));
+    std::vector<char> guess(size + 8, '#'), quoted(size + 8, '#');
+    app_command_line_candidates(line.c_str(), guess.data(), quoted.data(), size);
+    for (const std::vector<char>* out : {&guess, &quoted}) {
+        const char* text = out->data();
+        CHECK(memchr(text, 0, size) != nullptr);
+        CHECK((*out)[size] == '#');
+        CHECK(strstr(line.c_str(), text) != nullptr);
+    }
+}
+
 void fuzz_title() {
     size_t size = static_cast<size_t>(below(128));
     std::vector<char> out(size + 8, '#');
@@ -145,6 +184,7 @@ void fuzz_gfx(Surface* dst, Surface* src) {
     uint32_t flags = next() & (GFX_MODE_MASK | GFX_CLIP | GFX_OPAQUE | GFX_SMOOTH_AREA | GFX_EXCLUSIVE);
     uint32_t colour = next();
     gfx_set_clip(coord(dst->width), coord(dst->height), coord(dst->width), coord(dst->height));
+    gfx_use_spans(next() & 1 ? GFX_SPANS_SSE2 : GFX_SPANS_AVX2);  // refused where the processor lacks it
     gfx_surface_lock(dst, 0);
     switch (below(12)) {
     case 0: gfx_blit_copy(dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags); break;
@@ -174,11 +214,12 @@ int main(int argc, char** argv) {
     gfx_build_checker_pattern(0x00C0C0C0, 0x40404040);
     for (int i = 0; i < 19 * 29; i++) src.pixels[i] = next();
     long done = 0;
-    for (long i = 0; i < inputs; i++, done += 5) {
+    for (long i = 0; i < inputs; i++, done += 6) {
         fuzz_playlist();
         fuzz_handoff();
         fuzz_bmp();
         fuzz_title();
+        fuzz_command_line();
         fuzz_gfx(&dst, &src);
     }
     gfx_surface_release(&dst, 0);

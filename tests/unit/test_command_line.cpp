@@ -34,7 +34,7 @@ protected:
     }
     std::string parse(const std::string& line) {
         char out[APP_PATH_SIZE] = "sentinel";
-        EXPECT_EQ(app_parse_command_line(line.c_str(), out), 1) << line;
+        EXPECT_EQ(app_parse_command_line(line.c_str(), out, sizeof out), 1) << line;
         return out;
     }
     std::vector<std::string> made;
@@ -63,8 +63,8 @@ bool make_shortcut(const std::string& link_path, const std::string& target) {
 
 TEST_F(CommandLine, FindsPathsWithSpacesQuotesAndTrailingText) {
     char out[APP_PATH_SIZE] = "sentinel";
-    EXPECT_EQ(app_parse_command_line(nullptr, out), 0);
-    EXPECT_EQ(app_parse_command_line("", out), 0);
+    EXPECT_EQ(app_parse_command_line(nullptr, out, sizeof out), 0);
+    EXPECT_EQ(app_parse_command_line("", out, sizeof out), 0);
     EXPECT_STREQ(out, "sentinel");
 
     std::string spaced = make("my clip.final.avi");
