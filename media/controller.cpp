@@ -52,6 +52,9 @@ void wait_taken(int32_t request) {
 
 // The previous media thread has not ended: nothing new is opened while it
 // may still be using the shared media objects.
+// Set when a stop gave up on the media thread; cleared once it has ended.
+bool g_stuck;
+
 int refuse_open() {
     media_clear_error();
     media_append_error("The previous file is still being closed.\n");
@@ -138,6 +141,8 @@ int media_play() {
     // A thread that ended by itself (end of media, a failure) takes no more
     // requests: "Play" then opens the file afresh instead of asking it.
     if (g_playback.thread && !thread_ended()) {
+        // A thread a stop gave up on takes no request: the file is refused.
+        if (g_stuck) return refuse_open();
         write_request(REQ_PLAY);
         return 1;
     }
@@ -216,12 +221,11 @@ int media_stop() {
     // only with the thread. One that does not end is kept, and no new media
     // thread starts while it lives.
     // A thread already found stuck is not waited for again at every stop.
-    static bool stuck;
-    if (WaitForSingleObject(g_playback.thread, stuck ? 0 : 10000) != WAIT_OBJECT_0) {
-        stuck = true;
+    if (WaitForSingleObject(g_playback.thread, g_stuck ? 0 : 10000) != WAIT_OBJECT_0) {
+        g_stuck = true;
         return 0;
     }
-    stuck = false;
+    g_stuck = false;
     media_set_type_name("");
     CloseHandle(g_playback.thread);
     g_playback.thread = nullptr;

@@ -128,3 +128,7 @@ size_t media_bmp_encode(const uint32_t* pixels, int stride, int width, int heigh
 void media_fit_in(int client_w, int client_h, int video_w, int video_h, bool use_aspect, RECT* out);
 void media_crop_borders(RECT* src);
 void media_smooth(uint32_t* pixels, int stride, int left, int top, int right, int bottom, int level);
+
+// Called by the media thread as it starts opening; tests stand in for a
+// decoder that hangs there. Null in the program.
+extern void (*media_opening_hook)();

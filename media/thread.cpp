@@ -68,6 +68,7 @@ void hold_pause() {
 void run_body(void* context) {
     ThreadRun* run = static_cast<ThreadRun*>(context);
     run->completed = false;
+    if (media_opening_hook) media_opening_hook();
     media_teardown();
     if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
     g_playback.position = 0;
@@ -143,6 +144,8 @@ void run_body(void* context) {
 }
 
 }  // namespace
+
+void (*media_opening_hook)() = nullptr;
 
 DWORD WINAPI media_thread_proc(LPVOID) {
     g_playback.state = MEDIA_LOADING;

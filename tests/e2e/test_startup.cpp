@@ -64,3 +64,24 @@ TEST(Startup, ShowsTheViewerWithTheLogoAndExitsOnlyWhenConfirmed) {
     close_player(&program, viewer);
     e2e_stop(&program);
 }
+
+// A copy that cannot make its windows (here it is given no display to put
+// them on) ends at once, and the next launch with a file becomes the running
+// copy and plays it instead of handing the file to a copy nobody can see.
+TEST(Startup, ACopyWithoutWindowsEndsAndTheNextLaunchPlays) {
+    const char* clips = getenv("TAVLIN_CLIPS");
+    std::string clip = std::string(clips ? clips : ".") + "\\red.avi";
+    // Started from the build machine's side: the display is part of its
+    // environment there, which the copy's window system reads.
+    int code = e2e_run_unix("DISPLAY=:4242 $WINE '" + e2e_unix_path(e2e_program_path()) + "' '" + clip +
+                                "' >/dev/null 2>&1",
+                            20000);
+    EXPECT_EQ(code, 0) << "a copy without windows did not end by itself";
+    E2eProgram next;
+    HWND viewer = start_player(&next, "\"" + clip + "\"");
+    ASSERT_TRUE(viewer);
+    // Playing: the title carries the clock.
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer).rfind(TITLE " | ", 0) == 0; }, 15000)) << e2e_text(viewer);
+    close_player(&next, viewer);
+    e2e_stop(&next);
+}
