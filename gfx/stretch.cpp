@@ -201,6 +201,34 @@ void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
     }
 }
 
+// Adds a row's channels into 16-bit sums, four lanes per column.
+void add_row16(uint16_t* sums, const uint32_t* row, int n) {
+    const __m128i z = _mm_setzero_si128();
+    int c = 0;
+    for (; c + 4 <= n; c += 4) {
+        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + c));
+        __m128i* a = reinterpret_cast<__m128i*>(sums + 4 * c);
+        _mm_storeu_si128(a, _mm_add_epi16(_mm_loadu_si128(a), _mm_unpacklo_epi8(p, z)));
+        _mm_storeu_si128(a + 1, _mm_add_epi16(_mm_loadu_si128(a + 1), _mm_unpackhi_epi8(p, z)));
+    }
+    for (; c < n; c++)
+        for (int k = 0; k < 4; k++) sums[4 * c + k] = static_cast<uint16_t>(sums[4 * c + k] + ((row[c] >> (8 * k)) & 255));
+}
+
+// Adds 16-bit column sums into 32-bit ones.
+void widen_into(uint32_t* sums, const uint16_t* part, int n) {
+    const __m128i z = _mm_setzero_si128();
+    int c = 0;
+    for (; c + 2 <= n; c += 2) {
+        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(part + 4 * c));
+        __m128i* a = reinterpret_cast<__m128i*>(sums + 4 * c);
+        _mm_storeu_si128(a, _mm_add_epi32(_mm_loadu_si128(a), _mm_unpacklo_epi16(p, z)));
+        _mm_storeu_si128(a + 1, _mm_add_epi32(_mm_loadu_si128(a + 1), _mm_unpackhi_epi16(p, z)));
+    }
+    for (; c < n; c++)
+        for (int k = 0; k < 4; k++) sums[4 * c + k] += part[4 * c + k];
+}
+
 // Area-averaged reduction: each destination row's footprint rows are summed
 // per source column once, then each destination pixel sums its columns.
 void area_rows(const BlitFrame& f, const BlendOp& op, const std::vector<FootColumn>& foot, const Axis& rows) {
@@ -209,7 +237,9 @@ void area_rows(const BlitFrame& f, const BlendOp& op, const std::vector<FootColu
     const ptrdiff_t ss = f.src_stride;
     const int32_t c0 = foot.front().first, c1 = foot.back().last;
     const int width = c1 - c0 + 1;
-    std::vector<uint32_t> sums(static_cast<size_t>(width > 0 ? width : 0) * 4 + 4);
+    const size_t columns = static_cast<size_t>(width > 0 ? width : 0);
+    std::vector<uint32_t> sums(columns * 4 + 8);
+    std::vector<uint16_t> block(columns * 4 + 16);
     int64_t summed_top = -1, summed_end = -2;
     for (int y = f.row_first; y <= f.row_last; y++) {
         const int64_t ky = static_cast<int64_t>(y) - f.y1;
@@ -222,18 +252,17 @@ void area_rows(const BlitFrame& f, const BlendOp& op, const std::vector<FootColu
         uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left;
         // Column sums hold at most 65535 rows of 255; a footprint whose whole
         // sum could pass 32 bits is summed from the pixels.
-        const bool large = static_cast<uint64_t>(height) * static_cast<uint64_t>(width > 0 ? width : 0) > 16843009u;
+        const bool large = static_cast<uint64_t>(height) * columns > 16843009u;
         if (!large && width > 0 && (top != summed_top || ey != summed_end || f.dst == f.src)) {
             memset(sums.data(), 0, sums.size() * 4);
-            const __m128i z = _mm_setzero_si128();
-            for (int64_t r = top; r <= ey; r++) {
-                const uint32_t* row = f.src + r * ss + c0;
-                uint32_t* acc = sums.data();
-                for (int c = 0; c < width; c++, acc += 4) {
-                    __m128i p = _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(row[c])), z), z);
-                    __m128i* a = reinterpret_cast<__m128i*>(acc);
-                    _mm_storeu_si128(a, _mm_add_epi32(_mm_loadu_si128(a), p));
-                }
+            // Rows are added in 16-bit lanes, four pixels at a time, in blocks
+            // of at most 257 rows (257 x 255 fits), then widened into the sums.
+            for (int64_t r0 = top; r0 <= ey; r0 += 257) {
+                const int64_t r1 = ey < r0 + 256 ? ey : r0 + 256;
+                memset(block.data(), 0, block.size() * 2);
+                for (int64_t r = r0; r <= r1; r++)
+                    add_row16(block.data(), f.src + r * ss + c0, width);
+                widen_into(sums.data(), block.data(), width);
             }
             summed_top = top;
             summed_end = ey;

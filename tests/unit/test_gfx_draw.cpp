@@ -228,6 +228,13 @@ TEST(Stretch, PathsAndTheirStatedResults) {
     ASSERT_EQ(gfx_stretch_blend(&dst, 0, 0, 1, 0, &src, 0, 0, 7, 0, GFX_SMOOTH_AREA | GFX_MODE_COLOR), 1);
     EXPECT_EQ(d[0] & 0xFF, 0u);
     EXPECT_EQ(d[1] & 0xFF, (8u + 16 + 24 + 32) / 4);
+    // A footprint 600 rows tall of the brightest pixels: every sum stays whole.
+    Surface tall = {};
+    gfx_surface_create(&tall, 3, 600, 0);
+    fill_surface(&tall, 0xFFFFFFFF);
+    ASSERT_EQ(gfx_stretch_copy(&dst, 0, 0, 0, 0, &tall, 0, 0, 2, 599, GFX_SMOOTH_AREA), 1);
+    EXPECT_EQ(d[0], 0xFFFFFFFFu);
+    gfx_surface_release(&tall, 0);
     // Equal sizes are the nearest blits; OPAQUE clears T on every path.
     fill_surface(&src, 0x80FFFFFF);
     fill_surface(&dst, 0x11111111);
