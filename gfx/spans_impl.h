@@ -186,7 +186,9 @@ void average4_row(uint32_t* out, const uint32_t* a, const uint32_t* b, const int
 
 void pick_even(uint32_t* out, const uint32_t* a, int n) {
     int i = 0;
-    for (; i + V::N <= n; i += V::N) store(out + i, V::even32(load(a + 2 * i), load(a + 2 * i + V::N)));
+    // A group loads the column after its last pick too: the last group is
+    // left to the tail, so nothing past a[2n - 2] is read.
+    for (; i + V::N < n; i += V::N) store(out + i, V::even32(load(a + 2 * i), load(a + 2 * i + V::N)));
     for (; i < n; i++) out[i] = a[2 * i];
 }
 

@@ -487,4 +487,37 @@ TEST(StretchRandom, EveryPathMatchesTheRulesOnEveryTable) {
     guarded_release(&gd);
 }
 
+// Row routines load whole groups of pixels: none may load past the source's
+// last pixel, which can be the last of its memory. This source's pixels end
+// on a page boundary, where its mapping ends, and every kind of scaling
+// reaches its last corner.
+TEST(BlitEdges, NoRoutineReadsPastTheSourcesLastPixel) {
+    GuardedSurface gs;
+    const int sw = 64, sh = 16;  // 4096 bytes: the pixels end on a page boundary
+    ASSERT_TRUE(guarded_create(&gs, sw, sh));
+    uint32_t* sp = lock_pixels(&gs.s);
+    for (int i = 0; i < sw * sh; i++) sp[i] = 0x10203040u + static_cast<uint32_t>(i);
+    Surface dst = make(200, 100);
+    for (int level : span_levels()) {
+        ASSERT_TRUE(gfx_use_spans(level));
+        for (int mode = 0; mode < 6; mode++) {
+            const uint32_t f = static_cast<uint32_t>(mode);
+            // Halving from the odd columns: the last pick is the last pixel.
+            EXPECT_EQ(gfx_blit_copy(&dst, 0, 0, 31, 15, &gs.s, 1, 0, 64, 15, f), 1);
+            EXPECT_EQ(pixel_at(&dst, 31, 15), sp[sw * sh - 1]);
+            EXPECT_EQ(gfx_blit_blend(&dst, 0, 0, 31, 15, &gs.s, 1, 0, 64, 15, f), 1);
+            EXPECT_EQ(gfx_blit_blend(&dst, 0, 0, 199, 99, &gs.s, 0, 0, 63, 15, f), 1);     // nearest, enlarged
+            EXPECT_EQ(gfx_stretch_blend(&dst, 0, 0, 199, 99, &gs.s, 0, 0, 63, 15, f), 1);  // bilinear
+            EXPECT_EQ(gfx_stretch_copy(&dst, 0, 0, 31, 7, &gs.s, 0, 0, 63, 15, f), 1);     // four-point, 2:1
+            EXPECT_EQ(gfx_stretch_copy(&dst, 0, 0, 40, 11, &gs.s, 0, 0, 63, 15, f), 1);    // four-point, narrow
+            EXPECT_EQ(gfx_stretch_copy(&dst, 0, 0, 9, 2, &gs.s, 0, 0, 63, 15, f), 1);      // four-point, wide
+            EXPECT_EQ(gfx_stretch_copy(&dst, 0, 0, 9, 2, &gs.s, 0, 0, 63, 15, f | GFX_SMOOTH_AREA), 1);
+            EXPECT_EQ(gfx_blit_blend(&dst, 0, 0, 63, 15, &gs.s, 0, 0, 63, 15, f), 1);      // equal widths
+        }
+    }
+    gfx_use_spans(gfx_spans_best());
+    gfx_surface_release(&dst, 0);
+    guarded_release(&gs);
+}
+
 }  // namespace
