@@ -71,6 +71,10 @@ TEST(Startup, ShowsTheViewerWithTheLogoAndExitsOnlyWhenConfirmed) {
 TEST(Startup, ACopyWithoutWindowsEndsAndTheNextLaunchPlays) {
     const char* clips = getenv("TAVLIN_CLIPS");
     std::string clip = std::string(clips ? clips : ".") + "\\red.avi";
+    // The desktop must exist first: the first program to need one starts it,
+    // and on the blind copy's display it could not.
+    HWND desktop = GetDesktopWindow();
+    ASSERT_TRUE(desktop && IsWindow(desktop));
     // Started from the build machine's side: the display is part of its
     // environment there, which the copy's window system reads.
     int code = e2e_run_unix("DISPLAY=:4242 $WINE '" + e2e_unix_path(e2e_program_path()) + "' '" + clip +
@@ -79,6 +83,13 @@ TEST(Startup, ACopyWithoutWindowsEndsAndTheNextLaunchPlays) {
     EXPECT_EQ(code, 0) << "a copy without windows did not end by itself";
     E2eProgram next;
     HWND viewer = start_player(&next, "\"" + clip + "\"");
+    if (!viewer) {
+        HWND other = FindWindowA("tavlin_viewer", nullptr);
+        DWORD pid = 0;
+        if (other) GetWindowThreadProcessId(other, &pid);
+        printf("viewer of another copy: %p (pid %lu); this launch %s\n", static_cast<void*>(other),
+               static_cast<unsigned long>(pid), e2e_wait_exit(&next, 0, nullptr) ? "ended" : "still runs");
+    }
     ASSERT_TRUE(viewer);
     // Playing: the title carries the clock.
     EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer).rfind(TITLE " | ", 0) == 0; }, 15000)) << e2e_text(viewer);
