@@ -42,7 +42,9 @@ int app_handoff_read_record(const char* record, size_t record_size, char* out, s
 // when none exists); 0 only for an empty command line.
 int app_parse_command_line(const char* command_line, char* path_out, size_t size);
 int app_file_exists(const char* path);
-int app_resolve_shortcut(char* target_out, const char* shortcut_path);
+// The target of a shortcut into target_out of size bytes; 0 (and the buffer
+// untouched) when it cannot be read or does not fit.
+int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_path);
 
 // Sending side: hands path to the running copy; 1 when the running copy took
 // it, 0 when it did not (the path is then taken back from the record).

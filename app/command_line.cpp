@@ -25,11 +25,11 @@ int app_parse_command_line(const char* command_line, char* path_out, size_t size
     else if (app_file_exists(quoted)) app_copy_text(path_out, size, quoted);
 
     size_t n = strlen(path_out);
-    if (n >= 4 && strcmp(path_out + n - 4, ".lnk") == 0) app_resolve_shortcut(path_out, path_out);
+    if (n >= 4 && strcmp(path_out + n - 4, ".lnk") == 0) app_resolve_shortcut(path_out, size, path_out);
     return 1;
 }
 
-int app_resolve_shortcut(char* target_out, const char* shortcut_path) {
+int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_path) {
     CoInitialize(nullptr);
     IShellLinkA* link = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
@@ -55,7 +55,8 @@ int app_resolve_shortcut(char* target_out, const char* shortcut_path) {
         // be the source itself.
         char target[MAX_PATH] = {};
         WIN32_FIND_DATAA find_data;
-        if (link->GetPath(target, 256, &find_data, 0) == S_OK) {
+        // A target that does not fit is not cut short: the shortcut stays.
+        if (link->GetPath(target, 256, &find_data, 0) == S_OK && strlen(target) < size) {
             memcpy(target_out, target, strlen(target) + 1);
             result = 1;
         }

@@ -120,6 +120,9 @@ TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
     made.push_back(link);
     std::string resolved = parse(link);
     EXPECT_EQ(lstrcmpiA(resolved.c_str(), target.c_str()), 0) << resolved;
+    char small[8] = "keep";  // a target that does not fit leaves the buffer alone
+    EXPECT_EQ(app_resolve_shortcut(small, sizeof small, link.c_str()), 0);
+    EXPECT_STREQ(small, "keep");
 
     std::string upper = dir + "\\CLIP2.LNK";
     ASSERT_TRUE(make_shortcut(upper, target));
@@ -131,7 +134,7 @@ TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
     EXPECT_EQ(parse(fake), fake);
     char buffer[APP_PATH_SIZE];
     lstrcpyA(buffer, fake.c_str());
-    EXPECT_EQ(app_resolve_shortcut(buffer, buffer), 0);
+    EXPECT_EQ(app_resolve_shortcut(buffer, sizeof buffer, buffer), 0);
     EXPECT_EQ(fake, buffer);
 }
 

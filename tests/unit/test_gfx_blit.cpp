@@ -64,6 +64,16 @@ std::vector<int> span_levels() {
     return levels;
 }
 
+// Source pixels with random colours, a quarter each fully opaque and fully
+// transparent (the shortcut values), never the border's POISON.
+void random_source(uint32_t* p, int n, uint32_t* seed) {
+    for (int i = 0; i < n; i++) {
+        uint32_t v = test_random(seed), t = (v >> 24) % 4;
+        p[i] = (v & 0x00FFFFFF) | ((t == 0 ? 0u : t == 1 ? 255u : v >> 24) << 24);
+        if (p[i] == POISON) p[i] ^= 1;
+    }
+}
+
 Surface make(int w, int h) {
     Surface s = {};
     gfx_surface_create(&s, w, h, 0);
@@ -238,12 +248,7 @@ TEST(BlitRandom, MatchesTheReferenceAndStaysInsideBothSurfaces) {
     for (int level : span_levels()) {
     ASSERT_TRUE(gfx_use_spans(level));
     for (int round = 0; round < 20000; round++) {
-        for (int i = 0; i < sw * sh; i++) {
-            uint32_t v = test_random(&seed);
-            uint32_t t = (v >> 24) % 4;  // favour the shortcut values 0 and 255
-            sp[i] = (v & 0x00FFFFFF) | ((t == 0 ? 0u : t == 1 ? 255u : v >> 24) << 24);
-            if (sp[i] == POISON) sp[i] ^= 1;
-        }
+        random_source(sp, sw * sh, &seed);
         for (int i = 0; i < dw * dh; i++) before[i] = dp[i] = test_random(&seed);
         // Mostly sensible rectangles, now and then inverted ones or corners
         // anywhere in 32 bits; second corners may wrap, computed unsigned.
@@ -439,10 +444,7 @@ TEST(StretchRandom, EveryPathMatchesTheRulesOnEveryTable) {
     for (int level : span_levels()) {
         ASSERT_TRUE(gfx_use_spans(level));
         for (int round = 0; round < 10000; round++) {
-            for (int i = 0; i < sw * sh; i++) {
-                uint32_t v = test_random(&seed), t = (v >> 24) % 4;
-                sp[i] = (v & 0x00FFFFFF) | ((t == 0 ? 0u : t == 1 ? 255u : v >> 24) << 24);
-            }
+            random_source(sp, sw * sh, &seed);
             for (int i = 0; i < dw * dh; i++) before[i] = dp[i] = test_random(&seed);
             StretchCase k;
             k.x1 = pick(-6, dw);
