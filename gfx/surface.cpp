@@ -10,6 +10,46 @@ namespace {
 
 LONG g_use_count;
 
+// The last released plain surface's bitmap, kept for the next creation of the
+// same size: the first write to each page of fresh memory costs more than
+// clearing memory already in use. At most one is kept, and only up to this size.
+HBITMAP volatile g_spare;
+const int SPARE_MAX_PIXELS = 0x400000;
+
+HBITMAP exchange_spare(HBITMAP b) {
+    return static_cast<HBITMAP>(InterlockedExchangePointer(reinterpret_cast<void* volatile*>(&g_spare), b));
+}
+
+// A live, plain 32-bit DIB section, described in *out. (The platform reports
+// a top-down section's height as positive; every surface is top-down.)
+bool plain_dib(HBITMAP b, BITMAP* out) {
+    DIBSECTION d;
+    if (!b || GetObjectType(b) != OBJ_BITMAP || GetObjectA(b, sizeof d, &d) != sizeof d) return false;
+    *out = d.dsBm;
+    return d.dsBm.bmBits && !d.dshSection && d.dsBm.bmBitsPixel == 32;
+}
+
+// The spare when it has this size, cleared as a new bitmap would be; else null.
+HBITMAP take_spare(int width, int height) {
+    HBITMAP b = exchange_spare(nullptr);
+    BITMAP m;
+    if (!plain_dib(b, &m)) return nullptr;  // none, or its handle died under it
+    if (m.bmWidth != width || m.bmHeight != height) {
+        if (InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&g_spare), b, nullptr))
+            DeleteObject(b);
+        return nullptr;
+    }
+    memset(m.bmBits, 0, static_cast<size_t>(m.bmWidthBytes) * height);
+    return b;
+}
+
+// Keeps a released bitmap as the spare when it qualifies; otherwise deletes it.
+void give_up_bitmap(HBITMAP b) {
+    BITMAP m;
+    if (plain_dib(b, &m) && static_cast<double>(m.bmWidth) * m.bmHeight <= SPARE_MAX_PIXELS) b = exchange_spare(b);
+    if (b) DeleteObject(b);
+}
+
 // A platform that refuses both the row transfer and the halftone stretch is
 // given this many tries, 30 ms apart, before the load fails.
 const int LOAD_ATTEMPTS = 10;
@@ -85,9 +125,34 @@ int gfx_startup(int flags) {
 int gfx_shutdown(int flags) {
     if (flags == -1) g_use_count = 0;
     else if (g_use_count > 0) InterlockedDecrement(&g_use_count);
+    if (g_use_count == 0) {
+        HBITMAP spare = exchange_spare(nullptr);
+        if (spare) DeleteObject(spare);
+    }
     gfx_thread_state()->last_status = 0;
     return flags | 1;
 }
+
+namespace {
+// A new DIB section for a filled-in record, on a page-file section when asked
+// and possible, else on the platform's own memory.
+bool make_bitmap(Surface* s, uint32_t flags) {
+    HANDLE section = nullptr;
+    if (flags & GFX_SURFACE_MAPPED)
+        section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
+                                     static_cast<DWORD>(s->alloc_width) * s->alloc_height * 4u, nullptr);
+    BITMAPINFOHEADER header = surface_header(s);
+    void* bits = nullptr;
+    s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, section, 0);
+    if (section) {
+        CloseHandle(section);
+        if (s->bitmap) s->flags |= 2;
+    }
+    if (!s->bitmap && section)
+        s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    return s->bitmap != nullptr;
+}
+}  // namespace
 
 int gfx_surface_create(Surface* s, int width, int height, uint32_t flags) {
     if (!s || width <= 0 || height <= 0 || width >= 65536 || height >= 65536) return 0;
@@ -116,20 +181,8 @@ int gfx_surface_create(Surface* s, int width, int height, uint32_t flags) {
         memset(s, 0, sizeof *s);
         return 0;
     }
-    HANDLE section = nullptr;
-    if (flags & GFX_SURFACE_MAPPED)
-        section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
-                                     static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4u, nullptr);
-    BITMAPINFOHEADER header = surface_header(s);
-    void* bits = nullptr;
-    s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, section, 0);
-    if (section) {
-        CloseHandle(section);
-        if (s->bitmap) s->flags |= 2;
-    }
-    if (!s->bitmap && section)
-        s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!s->bitmap) {
+    if (!(flags & GFX_SURFACE_MAPPED)) s->bitmap = take_spare(width, height);
+    if (!s->bitmap && !make_bitmap(s, flags)) {
         DeleteDC(s->dc);
         memset(s, 0, sizeof *s);
         return 0;
@@ -144,7 +197,7 @@ int gfx_surface_create(Surface* s, int width, int height, uint32_t flags) {
 int gfx_surface_release(Surface* s, int ignored) {
     if (s) {
         if (s->dc) DeleteDC(s->dc);
-        if (s->bitmap) DeleteObject(s->bitmap);
+        give_up_bitmap(s->bitmap);
         memset(s, 0, sizeof *s);
     }
     return ignored | 1;

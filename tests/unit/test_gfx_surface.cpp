@@ -142,8 +142,14 @@ TEST(SurfaceLoad, DepthsDecideTransparency) {
 }
 
 TEST(SurfaceDc, PlatformDrawingLandsInThePixels) {
+    // A surface of the same size released just before leaves nothing behind.
+    Surface old = {};
+    ASSERT_EQ(gfx_surface_create(&old, 16, 16, 0), 1);
+    fill_surface(&old, 0xFFFFFFFF);
+    gfx_surface_release(&old, 0);
     Surface s = {};
     ASSERT_EQ(gfx_surface_create(&s, 16, 16, 0), 1);
+    for (int i = 0; i < 16 * 16; i++) ASSERT_EQ(lock_pixels(&s)[i], 0u) << i;
     HDC dc = nullptr;
     HBITMAP bm = nullptr;
     EXPECT_EQ(gfx_surface_get_dc(&s, nullptr, nullptr), nullptr);
@@ -158,7 +164,24 @@ TEST(SurfaceDc, PlatformDrawingLandsInThePixels) {
     EXPECT_EQ(dc, nullptr);
     EXPECT_EQ(pixel_at(&s, 3, 3) & 0x00FFFFFF, 0x00FF0000u);
     EXPECT_EQ(pixel_at(&s, 7, 7), 0u);
+    // A page-file surface of the same size still gets its own section.
+    HBITMAP drawn = s.bitmap;
     gfx_surface_release(&s, 0);
+    ASSERT_EQ(gfx_surface_create(&s, 16, 16, GFX_SURFACE_MAPPED), 1);
+    EXPECT_EQ(s.flags, 3);
+    gfx_surface_release(&s, 0);
+    // Releasing surfaces of other sizes frees what was kept of the earlier ones.
+    for (int side = 1; side <= 3; side++) {
+        ASSERT_EQ(gfx_surface_create(&s, side, side, 0), 1);
+        gfx_surface_release(&s, 0);
+    }
+    EXPECT_EQ(GetObjectType(drawn), 0u);
+    // Released memory comes back: more than the address space in all.
+    for (int i = 0; i < 300; i++) {
+        ASSERT_EQ(gfx_surface_create(&s, 1920, 1080, 0), 1) << i;
+        lock_pixels(&s)[1920 * 1080 - 1] = 1;
+        gfx_surface_release(&s, 0);
+    }
 }
 
 DWORD WINAPI read_clip(void* out) {
