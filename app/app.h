@@ -49,7 +49,10 @@ int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_pat
 // Sending side: hands path to the running copy; 1 when the running copy took
 // it, 0 when it did not (the path is then taken back from the record).
 int app_handoff_send(const char* path);
-// Receiving side, run after every dispatched message: 1 when a file was taken.
+// Receiving side: the pick-up thread moves handed-over files into a queue as
+// they come (0 when it could not start); the window thread adds the queued
+// files to the playlist after every dispatched message: 1 when it added any.
+int app_handoff_start_pickup();
 int app_handoff_receive();
 
 // One pass of the message loop for msg: translate, dispatch, take a handed-over

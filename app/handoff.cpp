@@ -5,8 +5,10 @@
 // the default (per-user) security: only this user's copies in this session
 // see it. Senders take turns through a named mutex, so two launches at the
 // same moment cannot both find the slot free and overwrite each other, and
-// they wake the receiver with a message to its viewer window, which takes
-// the file even while a dialog or message box runs its own loop.
+// they wake the receiver's pick-up thread, which moves the file from the
+// record into a queue of this process at once, even while the window thread
+// is busy opening a file; a message to the viewer window then has the window
+// thread add the queued files, even while a dialog runs its own loop.
 #include <string.h>
 
 #include "../playlist/playlist.h"
@@ -17,6 +19,7 @@ namespace {
 
 const char HANDOFF_MAPPING_NAME[] = "Local\\TavlinMediaPlayer11.Handoff";
 const char HANDOFF_LOCK_NAME[] = "Local\\TavlinMediaPlayer11.HandoffLock";
+const char HANDOFF_READY_NAME[] = "Local\\TavlinMediaPlayer11.HandoffReady";
 
 // Where the mapping cannot be made, this copy stands alone.
 SharedHandoff g_private_handoff;
@@ -45,9 +48,67 @@ bool wait_for(bool want_pending, DWORD limit_ms) {
     return true;
 }
 
+// Files taken from the record, waiting for the window thread. When the
+// queue is full the record is left pending and its sender waits as before.
+const int QUEUE_SIZE = 256;
+const DWORD PICKUP_POLL_MS = 1000;  // a wake-up lost to a race costs this much
+char g_queue[QUEUE_SIZE][PLIST_PATH_SIZE];
+int g_queue_first, g_queue_count;
+SRWLOCK g_queue_lock = SRWLOCK_INIT;
+
+// Moves a pending path from the record into the queue. True when the record
+// was taken (a broken one is cleared too, without a queue entry).
+bool take_record() {
+    AcquireSRWLockExclusive(&g_queue_lock);
+    bool taken = slot_pending() && g_queue_count < QUEUE_SIZE;
+    if (taken) {
+        MemoryBarrier();
+        // The record is written by other processes and is trusted only as far
+        // as a terminator inside its 260 bytes.
+        char* out = g_queue[(g_queue_first + g_queue_count) % QUEUE_SIZE];
+        if (app_handoff_read_record(const_cast<const char*>(g_shared_handoff.path), sizeof g_shared_handoff.path, out,
+                                    PLIST_PATH_SIZE))
+            g_queue_count++;
+        MemoryBarrier();
+        *reinterpret_cast<volatile char*>(g_shared_handoff.path) = 0;
+    }
+    ReleaseSRWLockExclusive(&g_queue_lock);
+    return taken;
+}
+
+bool pop_queued(char* out, size_t size) {
+    AcquireSRWLockExclusive(&g_queue_lock);
+    bool any = g_queue_count > 0;
+    if (any) {
+        lstrcpynA(out, g_queue[g_queue_first], static_cast<int>(size));
+        g_queue_first = (g_queue_first + 1) % QUEUE_SIZE;
+        g_queue_count--;
+    }
+    ReleaseSRWLockExclusive(&g_queue_lock);
+    return any;
+}
+
+DWORD WINAPI pickup_thread(void* ready) {
+    for (;;) {
+        WaitForSingleObject(ready, PICKUP_POLL_MS);
+        if (take_record()) PostMessageA(g_viewer_window, UI_WM_HANDOFF, 0, 0);
+    }
+}
+
 }  // namespace
 
 SharedHandoff* app_shared_handoff() { return &g_shared_handoff; }
+
+int app_handoff_start_pickup() {
+    HANDLE ready = CreateEventA(nullptr, FALSE, FALSE, HANDOFF_READY_NAME);
+    HANDLE thread = ready ? CreateThread(nullptr, 0, pickup_thread, ready, 0, nullptr) : nullptr;
+    if (!thread) {
+        if (ready) CloseHandle(ready);
+        return 0;  // the window thread still takes files between its messages
+    }
+    CloseHandle(thread);  // it runs as long as the process
+    return 1;
+}
 
 
 int app_handoff_send(const char* path) {
@@ -75,6 +136,11 @@ int app_handoff_send(const char* path) {
     *reinterpret_cast<volatile char*>(slot) = path[0];
     MemoryBarrier();
 
+    HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, HANDOFF_READY_NAME);
+    if (ready) {
+        SetEvent(ready);
+        CloseHandle(ready);
+    }
     HWND running = FindWindowA(UI_VIEWER_CLASS, nullptr);
     if (running) PostMessageA(running, UI_WM_HANDOFF, 0, 0);
     bool delivered = wait_for(false, PICKUP_WAIT_MS);
@@ -91,18 +157,16 @@ int app_handoff_send(const char* path) {
 }
 
 int app_handoff_receive() {
-    if (!slot_pending()) return 0;
-    MemoryBarrier();
-    // Work on a copy: the record is written by other processes and is trusted
-    // only as far as a terminator inside its 260 bytes.
+    take_record();
+    // One file at a time off the queue: a message box raised while adding
+    // one runs a loop that may come back here for the next.
     char path[PLIST_PATH_SIZE];
-    bool whole = app_handoff_read_record(const_cast<const char*>(g_shared_handoff.path), sizeof g_shared_handoff.path,
-                                         path, sizeof path) != 0;
-    MemoryBarrier();
-    *reinterpret_cast<volatile char*>(g_shared_handoff.path) = 0;
-    if (!whole) return 0;
-
-    plist_add_path(path);
+    int added = 0;
+    while (pop_queued(path, sizeof path)) {
+        plist_add_path(path);
+        added++;
+    }
+    if (!added) return 0;
     PostMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
     PostMessageA(g_viewer_window, WM_COMMAND, UI_CMD_PLAY, 0);
     plist_progress_hide();

@@ -46,6 +46,7 @@ void run_program(void* context) {
     ShowWindow(g_viewer_window, a->show_command);
     ShowWindow(g_player_window, a->show_command);
     SendMessageA(g_bubble_window, UI_WM_BUBBLE_TEXT, 0, 0);
+    app_handoff_start_pickup();
     InterlockedIncrement(&app_shared_handoff()->instance_count);
 
     app_message_loop();

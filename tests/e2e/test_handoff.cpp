@@ -81,3 +81,32 @@ TEST(Handoff, AHundredLaunchesAtOnceLoseNoFileEvenDuringAModalWindow) {
     close_player(&first, viewer);
     e2e_stop(&first);
 }
+
+// A running copy whose window thread is busy (here: held still from outside)
+// still takes a launch's file at once, and lists it once the thread is free.
+TEST(Handoff, ALaunchIsAnsweredWhileTheRunningCopyIsBusy) {
+    std::string dir = e2e_scratch_dir("handoffbusy");
+    const std::string clip = playable_clip();
+    std::string first_file = e2e_make_file(dir + "\\first.avi", clip);
+    std::string second_file = e2e_make_file(dir + "\\second.avi", clip);
+    E2eProgram first, second;
+    HWND viewer = start_player(&first, "\"" + first_file + "\"");
+    ASSERT_TRUE(viewer);
+    HWND list = open_playlist(&first, viewer);
+    ASSERT_TRUE(list);
+    HANDLE ui = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(viewer, nullptr));
+    ASSERT_TRUE(ui);
+    ASSERT_NE(SuspendThread(ui), static_cast<DWORD>(-1));
+    DWORD code = 99;
+    bool left = e2e_start(&second, "\"" + second_file + "\"") && e2e_wait_exit(&second, 30000, &code);
+    ResumeThread(ui);
+    CloseHandle(ui);
+    EXPECT_TRUE(left);
+    EXPECT_EQ(code, 0u);
+    std::vector<std::string> got;
+    e2e_wait_until([&] { return (got = e2e_list_items(list)).size() >= 2; }, 10000);
+    EXPECT_EQ(got, (std::vector<std::string>{"first.avi", "second.avi"}));
+    close_player(&first, viewer);
+    e2e_stop(&second);
+    e2e_stop(&first);
+}
