@@ -20,6 +20,7 @@ namespace {
 const char HANDOFF_MAPPING_NAME[] = "Local\\TavlinMediaPlayer11.Handoff";
 const char HANDOFF_LOCK_NAME[] = "Local\\TavlinMediaPlayer11.HandoffLock";
 const char HANDOFF_READY_NAME[] = "Local\\TavlinMediaPlayer11.HandoffReady";
+const char HANDOFF_TAKE_NAME[] = "Local\\TavlinMediaPlayer11.HandoffTake";
 
 // Where the mapping cannot be made, this copy stands alone.
 SharedHandoff g_private_handoff;
@@ -56,9 +57,16 @@ char g_queue[QUEUE_SIZE][PLIST_PATH_SIZE];
 int g_queue_first, g_queue_count;
 SRWLOCK g_queue_lock = SRWLOCK_INIT;
 
+// Two copies started without a file both run as receivers: they take the
+// record in turns, so neither reads a path the other has already taken.
+HANDLE g_take_lock = CreateMutexA(nullptr, FALSE, HANDOFF_TAKE_NAME);
+
 // Moves a pending path from the record into the queue. True when the record
 // was taken (a broken one is cleared too, without a queue entry).
 bool take_record() {
+    if (!slot_pending()) return false;
+    DWORD turn = g_take_lock ? WaitForSingleObject(g_take_lock, 1000) : WAIT_FAILED;
+    if (g_take_lock && turn != WAIT_OBJECT_0 && turn != WAIT_ABANDONED) return false;
     AcquireSRWLockExclusive(&g_queue_lock);
     bool taken = slot_pending() && g_queue_count < QUEUE_SIZE;
     if (taken) {
@@ -73,6 +81,7 @@ bool take_record() {
         *reinterpret_cast<volatile char*>(g_shared_handoff.path) = 0;
     }
     ReleaseSRWLockExclusive(&g_queue_lock);
+    if (g_take_lock) ReleaseMutex(g_take_lock);
     return taken;
 }
 
