@@ -1,9 +1,13 @@
 // Memory a video open costs, read from outside by tools/soak: "platform" opens
 // and plays a clip through DirectDraw and the multimedia stream alone, with
-// every object released (none of the player's code); "engine" does the same
-// through the player's media engine. Prints "opens = N" after each open.
-// Usage: open_probe platform|engine CLIP OPENS
+// every object released (none of the player's code); "graph" lets the
+// platform's own filter graph render and run it (no stream, no DirectDraw);
+// "engine" goes through the player's media engine. Prints "opens = N" after
+// each open.
+// Usage: open_probe platform|graph|engine CLIP OPENS
 #include <amstream.h>
+#include <control.h>
+#include <uuids.h>
 #include <ddraw.h>
 #include <ddstream.h>
 #include <mmstream.h>
@@ -56,6 +60,24 @@ void platform_open(const char* clip) {
     release(ddraw);
 }
 
+// The platform's filter graph builds the whole chain and plays 600 ms of it.
+void graph_open(const char* clip) {
+    IGraphBuilder* graph = nullptr;
+    IMediaControl* control = nullptr;
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, clip, -1, wide, MAX_PATH);
+    if (SUCCEEDED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                                   reinterpret_cast<void**>(&graph))) &&
+        SUCCEEDED(graph->RenderFile(wide, nullptr)) &&
+        SUCCEEDED(graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control)))) {
+        control->Run();
+        Sleep(600);
+        control->Stop();
+    }
+    release(control);
+    release(graph);
+}
+
 void pump(DWORD ms) {
     for (DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
         MSG msg;
@@ -83,6 +105,9 @@ int main(int argc, char** argv) {
             media_play();
             pump(800);
             media_stop();
+        } else if (strcmp(argv[1], "graph") == 0) {
+            graph_open(argv[2]);
+            pump(10);
         } else {
             platform_open(argv[2]);
             pump(10);
