@@ -66,6 +66,25 @@ BITMAPINFOHEADER surface_header(const Surface* s) {
     return h;
 }
 
+// A new DIB section for a filled-in record, on a page-file section when asked
+// and possible, else on the platform's own memory.
+bool make_bitmap(Surface* s, uint32_t flags) {
+    HANDLE section = nullptr;
+    if (flags & GFX_SURFACE_MAPPED)
+        section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
+                                     static_cast<DWORD>(s->alloc_width) * s->alloc_height * 4u, nullptr);
+    BITMAPINFOHEADER header = surface_header(s);
+    void* bits = nullptr;
+    s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, section, 0);
+    if (section) {
+        CloseHandle(section);
+        if (s->bitmap) s->flags |= 2;
+    }
+    if (!s->bitmap && section)
+        s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+    return s->bitmap != nullptr;
+}
+
 void touch_first_pixel(void* context) {
     volatile uint32_t* p = static_cast<volatile uint32_t*>(context);
     *p = *p;
@@ -132,27 +151,6 @@ int gfx_shutdown(int flags) {
     gfx_thread_state()->last_status = 0;
     return flags | 1;
 }
-
-namespace {
-// A new DIB section for a filled-in record, on a page-file section when asked
-// and possible, else on the platform's own memory.
-bool make_bitmap(Surface* s, uint32_t flags) {
-    HANDLE section = nullptr;
-    if (flags & GFX_SURFACE_MAPPED)
-        section = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | SEC_COMMIT, 0,
-                                     static_cast<DWORD>(s->alloc_width) * s->alloc_height * 4u, nullptr);
-    BITMAPINFOHEADER header = surface_header(s);
-    void* bits = nullptr;
-    s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, section, 0);
-    if (section) {
-        CloseHandle(section);
-        if (s->bitmap) s->flags |= 2;
-    }
-    if (!s->bitmap && section)
-        s->bitmap = CreateDIBSection(s->dc, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
-    return s->bitmap != nullptr;
-}
-}  // namespace
 
 int gfx_surface_create(Surface* s, int width, int height, uint32_t flags) {
     if (!s || width <= 0 || height <= 0 || width >= 65536 || height >= 65536) return 0;
