@@ -121,12 +121,8 @@ void run_body(void* context) {
         if (pass_count % 15 == 0) SetThreadExecutionState(ES_DISPLAY_REQUIRED);
     }
 
-    // Ended before any of it was shown or heard, or at once and far short of
-    // its length: the file's body is broken, which is a failure, not an end.
-    const int64_t second = 10000000;
-    int64_t reached = g_playback.position;
-    if (exit_code == MEDIA_EVENT_END &&
-        (!g_playback.shown_any || (reached < second && g_playback.duration - reached > second)))
+    if (exit_code == MEDIA_EVENT_END && !media_ended_as_played(g_playback.shown_any != 0, g_playback.position,
+                                                               g_playback.duration))
         exit_code = MEDIA_EVENT_FAILED;
     g_playback.request = REQ_NONE;
     g_playback.state = MEDIA_STOPPING;
@@ -144,6 +140,18 @@ void run_body(void* context) {
 }
 
 }  // namespace
+
+// Ended before any of it was shown or heard, at once and far short of its
+// length, or with its clock never past the first second of a length under a
+// second (a file cut short after its first frames reports no more than those):
+// the file's body is broken, which is a failure, not an end. Taken for an end,
+// a list of that one file would open it again and again.
+bool media_ended_as_played(bool shown_any, int64_t reached, int64_t duration) {
+    const int64_t second = 10000000;
+    if (!shown_any) return false;
+    if (reached >= second) return true;
+    return duration >= second && duration - reached <= second;
+}
 
 void (*media_opening_hook)() = nullptr;
 

@@ -145,6 +145,12 @@ make_clips() {
     # a 16:9 clip, to change the picture's shape between tracks
     ffmpeg $q -f lavfi -i color=c=green:s=320x180:r=25:d=2 -c:v mjpeg -q:v 3 "$dir/wide.avi"
     head -c 600000 "$dir/long.avi" > "$dir/truncated.avi"
+    # eight seconds promised by the header, the first 60,000 bytes present:
+    # a frame or two, then nothing
+    ffmpeg $q -f lavfi -i testsrc=s=320x240:r=25:d=8 -f lavfi -i sine=frequency=440:duration=8 \
+        -c:v mjpeg -q:v 5 -c:a pcm_s16le -shortest "$dir/eight.avi"
+    head -c 60000 "$dir/eight.avi" > "$dir/stalled.avi"
+    rm "$dir/eight.avi"
     # hostile media: no bytes, a header cut short, text, sound under a video
     # name, a 1 x 1 picture, and a picture whose headers claim 60000 x 60000
     : > "$dir/empty.avi"
