@@ -22,6 +22,8 @@ extern HWND g_playlist_window;
 
 // Store.
 int plist_reset();
+// Changes whenever the list is emptied (reset or cleared) to be built anew.
+uint32_t plist_generation();
 int plist_clear();
 int plist_append(const char* path);
 int plist_remove(int index);

@@ -10,6 +10,7 @@ namespace {
 PlaylistEntry g_entries[PLAYLIST_CAPACITY + 1];  // one spare slot behind the table
 int g_count;
 int g_current = -1;
+uint32_t g_generation;  // counts the times the list was emptied to be built anew
 uint32_t g_random_state;
 
 void random_seed(uint32_t seed) { g_random_state = seed; }
@@ -30,8 +31,11 @@ void swap_entries(int a, int b) {
 int plist_reset() {
     g_count = 0;
     g_current = -1;
+    g_generation++;
     return 1;
 }
+
+uint32_t plist_generation() { return g_generation; }
 
 int plist_clear() {
     memset(g_entries, 0, sizeof g_entries);

@@ -4,7 +4,6 @@
 #include <shellapi.h>
 
 #include "../app/fault_guard.h"
-#include "../media/media.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -83,13 +82,7 @@ void play_selected(HWND dialog) {
     if (n == 0) return;
     int first = rows[0];
     for (int i = 1; i < n; i++) first = rows[i] < first ? rows[i] : first;
-    plist_select(first, false);
-    char path[PLIST_PATH_SIZE];
-    plist_get_current(path, sizeof path);
-    media_stop();
-    media_set_window(g_viewer_window);
-    media_set_path(path);
-    media_play();
+    ui_play_entry(first);
     SendMessageA(dialog, PLIST_WM_REPAINT, 0, 0);
 }
 

@@ -51,6 +51,10 @@ int ui_clear_faint_pixels(Surface* s);
 HWND ui_create_control_panel(HWND owner);
 int ui_run_about(HWND owner);
 
+// Plays the playlist entry the user chose, as the viewer does: the entry is
+// tried again even when it failed before. 0 when the list holds no such entry.
+int ui_play_entry(int index);
+
 // The window procedures, each its body under the fault guard.
 extern const WNDPROC ui_viewer_proc, ui_player_proc, ui_bubble_proc;
 extern const DLGPROC ui_progress_dialog_proc;

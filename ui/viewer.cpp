@@ -5,6 +5,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
 #include "../app/fault_guard.h"
 #include "../media/media.h"
 #include "../playlist/playlist.h"
@@ -14,23 +17,73 @@ namespace {
 
 bool g_menu_open;
 POINT g_drag_point;  // pointer position at the previous step of a window drag
-// Files that failed one after another since a file last played through or
-// the user last chose what to play: when it reaches the length of the list,
-// every entry has failed and playback stops instead of going round again.
-int g_failures_in_row;
+// The files that failed since the list was last built anew: each is reported
+// once, and the list then goes past it without a word until the user chooses
+// it again. When every entry has failed, playback stops.
+std::vector<std::string> g_failed_paths;
+uint32_t g_failed_generation;  // the list's build these paths belong to
 bool g_show_failure;  // "PLAYBACK ERROR" stays in the viewer until a file opens
 
 const int64_t STEP_100NS = 50000000;  // five seconds
 
 // Hands the playlist's current entry to the engine. With no current entry there
 // is nothing to open, and the engine keeps what it had.
-void play_current_entry(HWND viewer, bool stop_first) {
+void play_current_entry(HWND viewer) {
     char path[PLIST_PATH_SIZE];
     if (plist_get_current(path, sizeof path) < 0 || !path[0]) return;
-    if (stop_first) media_stop();
+    media_stop();
     media_set_window(viewer);
     media_set_path(path);
     media_play();
+}
+
+std::vector<std::string>& failed_paths() {
+    if (g_failed_generation != plist_generation()) {
+        g_failed_paths.clear();
+        g_failed_generation = plist_generation();
+    }
+    return g_failed_paths;
+}
+
+size_t failed_index(const char* path) {
+    std::vector<std::string>& paths = failed_paths();
+    for (size_t i = 0; i < paths.size(); i++)
+        if (lstrcmpiA(paths[i].c_str(), path) == 0) return i;
+    return paths.size();
+}
+
+bool has_failed(const char* path) { return failed_index(path) < failed_paths().size(); }
+
+// False when the file had failed before.
+bool remember_failure(const char* path) {
+    if (has_failed(path)) return false;
+    failed_paths().push_back(path);
+    return true;
+}
+
+void forget_failure(const char* path) {
+    size_t i = failed_index(path);
+    if (i < failed_paths().size()) g_failed_paths.erase(g_failed_paths.begin() + i);
+}
+
+// The first entry, stepping from the current one and wrapping, that has not
+// failed (the current one last); -1 when every entry has.
+int next_playable(int step) {
+    int n = plist_count(), current = plist_get_current(nullptr, 0);
+    for (int i = 1; i <= n; i++) {
+        int index = ((current + step * i) % n + n) % n;
+        char path[PLIST_PATH_SIZE];
+        if (plist_get(path, sizeof path, index) && !has_failed(path)) return index;
+    }
+    return -1;
+}
+
+// The user chose the entry: it is tried again, even after a failure.
+void play_chosen_entry(HWND viewer, int index) {
+    char path[PLIST_PATH_SIZE];
+    plist_select(index, false);
+    if (plist_get_current(path, sizeof path) >= 0) forget_failure(path);
+    play_current_entry(viewer);
 }
 
 // The title clock. The title and the strip change only when the clock does:
@@ -182,9 +235,7 @@ void on_drop(HWND viewer, HDROP drop) {
         if (DragQueryFileA(drop, i, path, APP_PATH_SIZE)) plist_add_path(path);
     }
     DragFinish(drop);
-    g_failures_in_row = 0;
-    plist_select(0, false);
-    play_current_entry(viewer, true);
+    play_chosen_entry(viewer, 0);
     SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
     plist_progress_hide();
 }
@@ -200,50 +251,65 @@ void repaint_all(HWND viewer) {
     InvalidateRect(g_player_window, nullptr, FALSE);
 }
 
-// The next entry after a failure, while one remains that has not failed in
-// this round; otherwise playback stays stopped.
-bool another_entry_left() { return g_failures_in_row < plist_count(); }
-
-void play_next_after_failure(HWND viewer) {
-    plist_select(1, true);
-    play_current_entry(viewer, true);
+void play_entry(HWND viewer, int index) {
+    plist_select(index, false);
+    play_current_entry(viewer);
     SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
 }
 
-void report_open_failure(HWND viewer) {
-    char path[APP_PATH_SIZE] = "", report[1024] = "", text[1400];
-    media_get_path(path, sizeof path);
+// Next and previous go past the files that failed; when all of them have,
+// the user's step tries the neighbouring entry again.
+void step_track(HWND viewer, int step) {
+    int index = next_playable(step);
+    if (index < 0 && plist_count() > 0) {
+        play_chosen_entry(viewer, plist_select(step, true));
+        SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
+    } else if (index >= 0) {
+        play_entry(viewer, index);
+    }
+}
+
+void report_open_failure(HWND viewer, const char* path) {
+    char report[1024] = "", text[1400];
     media_get_error(report, sizeof report);
     snprintf(text, sizeof text, "%s\n\n%s", path, report);
     MessageBoxA(viewer, text, "Media Engine Error", MB_OK);
-    if (another_entry_left() &&
-        MessageBoxA(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) == IDYES)
-        play_next_after_failure(viewer);
+}
+
+// A file that cannot be opened is reported and the user asked whether to go
+// on, the first time only; any failure then moves on to the next file that
+// has not failed, or stops when there is none.
+void on_failure(HWND viewer, WPARAM code) {
+    char path[APP_PATH_SIZE] = "";
+    media_get_path(path, sizeof path);
+    bool ask = remember_failure(path) && code == MEDIA_EVENT_OPEN_FAILED;
+    g_show_failure = true;
+    repaint_all(viewer);
+    uint32_t serial = media_get_serial();
+    if (ask) report_open_failure(viewer, path);
+    if (next_playable(1) < 0) return;
+    if (ask && MessageBoxA(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) != IDYES)
+        return;
+    // The user may have started another file while a box was open.
+    if (media_get_serial() != serial) return;
+    int next = next_playable(1);
+    if (next >= 0) play_entry(viewer, next);
 }
 
 void on_media_event(HWND viewer, WPARAM code, LPARAM serial) {
     if (static_cast<uint32_t>(serial) != media_get_serial()) return;  // a playback since replaced
     switch (code) {
     case MEDIA_EVENT_OPENING: g_show_failure = false; break;
-    case MEDIA_EVENT_END:
-        g_failures_in_row = 0;
-        PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
-        break;
+    case MEDIA_EVENT_END: PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0); break;
     case MEDIA_EVENT_OPEN_FAILED:
-    case MEDIA_EVENT_FAILED:
-        g_failures_in_row++;
-        g_show_failure = true;
-        repaint_all(viewer);
-        if (code == MEDIA_EVENT_OPEN_FAILED) report_open_failure(viewer);
-        else if (another_entry_left()) play_next_after_failure(viewer);
-        return;
+    case MEDIA_EVENT_FAILED: on_failure(viewer, code); return;
     }
     if (code <= MEDIA_EVENT_STOPPED) repaint_all(viewer);
 }
 
 int open_files(HWND viewer) {
     if (!plist_open_dialog(viewer, false)) return 0;
-    play_current_entry(viewer, false);
+    play_chosen_entry(viewer, plist_get_current(nullptr, 0));
     SendMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
     return 1;
 }
@@ -254,10 +320,11 @@ int on_play(HWND viewer) {
     char path[APP_PATH_SIZE];
     media_get_path(path, sizeof path);
     if (app_file_exists(path)) {
+        forget_failure(path);
         media_play();
     } else {
         if (plist_count() == 0 && !plist_open_dialog(viewer, false)) return 0;
-        play_current_entry(viewer, false);
+        play_chosen_entry(viewer, plist_get_current(nullptr, 0));
     }
     SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
     return 1;
@@ -266,8 +333,6 @@ int on_play(HWND viewer) {
 void toggle_option(int option) { media_set_option(option, !media_get_option(option)); }
 
 int on_command(HWND viewer, int id) {
-    // The user (or a file that played through) chose what plays next: a new round.
-    if (id == CMD_OPEN_FILES || id == CMD_PLAY || id == CMD_PREV_TRACK || id == CMD_NEXT_TRACK) g_failures_in_row = 0;
     switch (id) {
     case CMD_OPEN_FILES:
         return open_files(viewer);
@@ -287,12 +352,8 @@ int on_command(HWND viewer, int id) {
     case CMD_STOP: media_stop(); break;
     case CMD_STEP_FORWARD: media_seek(media_get_position() + STEP_100NS); break;
     case CMD_STEP_REVERSE: media_seek(media_get_position() - STEP_100NS); break;
-    case CMD_PREV_TRACK:
-    case CMD_NEXT_TRACK:
-        plist_select(id == CMD_NEXT_TRACK ? 1 : -1, true);
-        play_current_entry(viewer, true);
-        SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
-        break;
+    case CMD_PREV_TRACK: step_track(viewer, -1); break;
+    case CMD_NEXT_TRACK: step_track(viewer, 1); break;
     case CMD_SHOW_PLAYER:
         ShowWindow(g_player_window, IsWindowVisible(g_player_window) ? SW_HIDE : SW_SHOW);
         break;
@@ -404,3 +465,9 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
 }  // namespace
 
 const WNDPROC ui_viewer_proc = app_guarded_window<viewer_body>;
+
+int ui_play_entry(int index) {
+    if (index < 0 || index >= plist_count()) return 0;
+    play_chosen_entry(g_viewer_window, index);
+    return 1;
+}
