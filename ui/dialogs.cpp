@@ -202,7 +202,6 @@ LRESULT CALLBACK about_body(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
     case WM_INITDIALOG: on_about_init(dialog); return TRUE;
     case WM_TIMER: on_about_timer(dialog); return 0;
     case WM_PAINT: on_about_paint(dialog); return 0;
-    case WM_LBUTTONUP: EndDialog(dialog, IDOK); return TRUE;
     case WM_COMMAND: if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, LOWORD(wparam)); return TRUE;
     case WM_DESTROY: on_about_destroy(dialog); return 0;
     }

@@ -291,6 +291,9 @@ POINT point_of(LPARAM lparam) {
     return POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
 }
 
+// A tooltip of the strip goes with it, rather than float where it was.
+void hide_tooltip() { SendMessageA(g_bubble_window, UI_WM_BUBBLE_TEXT, 0, 0); }
+
 LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_CREATE: on_create(player); return 0;
@@ -301,6 +304,7 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
     case WM_LBUTTONUP: on_button_up(player); return 0;
     case WM_TIMER: on_timer(player, wparam); return 0;
     case WM_SIZE: on_size(player, wparam); return 0;
+    case WM_SHOWWINDOW: if (!wparam) hide_tooltip(); break;
     case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
     case WM_CLOSE:
     case WM_KEYDOWN: SendMessageA(g_viewer_window, message, wparam, lparam); return 0;

@@ -31,6 +31,8 @@ int ui_load_skin();
 int ui_create_windows(int ignored);
 int ui_set_viewer_mode(HWND window, int mode);
 int ui_center_window(HWND window, HWND reference);
+// Puts a visible strip back above the viewer (after a mode switch, a click, a message box).
+void ui_raise_strip();
 int ui_set_client_size(HWND window, int client_width, int client_height);
 int ui_set_window_alpha(HWND window, int alpha);
 // A font the caller owns and deletes; size in pixels unless size_in_points.

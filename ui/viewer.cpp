@@ -399,6 +399,13 @@ void on_timer(HWND viewer, WPARAM id) {
     poll_keys(viewer);
 }
 
+// Back in front (a click, a closed message box or dialog): keys pressed
+// elsewhere are not ours, and the strip comes back above the video.
+void on_activate() {
+    forget_keys();
+    ui_raise_strip();
+}
+
 void on_key_down(HWND viewer, WPARAM key) {
     if (key == 'C') media_snapshot();
     if (key == VK_ESCAPE && full_screen(viewer)) ui_set_viewer_mode(viewer, VIEWER_MODE_WINDOWED);
@@ -411,6 +418,7 @@ LRESULT on_sizing(RECT* r) {
 }
 
 void on_button_down(HWND viewer) {
+    if (!full_screen(viewer)) ui_raise_strip();  // the window manager has just raised the viewer
     SetCapture(viewer);
     GetCursorPos(&g_drag_point);
 }
@@ -455,7 +463,7 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     case WM_DROPFILES: on_drop(viewer, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_MEDIA_EVENT: on_media_event(viewer, wparam, lparam); return 0;
     case UI_WM_HANDOFF: app_handoff_receive(); return 0;
-    case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) forget_keys(); break;
+    case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) on_activate(); break;
     case WM_CLOSE: on_close(viewer); return 0;
     case WM_DESTROY: on_destroy(viewer); return 0;
     }

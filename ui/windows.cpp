@@ -53,6 +53,25 @@ void place_strip_below_viewer() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// Whether the viewer lies over any part of the strip.
+bool strip_covered() {
+    RECT v, p, both;
+    GetWindowRect(g_viewer_window, &v);
+    GetWindowRect(g_player_window, &p);
+    return IntersectRect(&both, &v, &p) != 0;
+}
+
+// A full-screen window in front has the pointer confined to the screen by
+// Wine, through a screen-sized window of its own; after the popup menu that
+// window can outlive full screen and take every click. A clip set and cleared
+// again makes the platform drop any confinement (on Windows, a no-op).
+void release_pointer() {
+    ReleaseCapture();
+    RECT nearly = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) - 1};
+    ClipCursor(&nearly);
+    ClipCursor(nullptr);
+}
+
 }  // namespace
 
 int ui_load_skin() {
@@ -113,6 +132,7 @@ int ui_set_viewer_mode(HWND window, int mode) {
         SetWindowRgn(window, nullptr, TRUE);
         ShowWindow(window, SW_MAXIMIZE);
         InvalidateRect(window, nullptr, TRUE);
+        ui_raise_strip();
         return 1;
     }
     if (mode == VIEWER_MODE_WINDOWED) {
@@ -122,8 +142,28 @@ int ui_set_viewer_mode(HWND window, int mode) {
         ui_center_window(window, GetDesktopWindow());
         ShowWindow(window, SW_SHOWNORMAL);
         InvalidateRect(window, nullptr, TRUE);
+        if (!windowed) {
+            release_pointer();
+            if (window == g_viewer_window && strip_covered()) place_strip_below_viewer();
+        }
+        ui_raise_strip();
     }
     return 1;
+}
+
+// The strip belongs above the video in both modes. Windows keeps an owned
+// window above its owner; a window manager may not. Within one stacking
+// layer a raise brings it back, but a full-screen viewer sits in a layer of
+// its own, and only a window shown anew is placed above it there.
+void ui_raise_strip() {
+    if (!g_viewer_window || !g_player_window || !IsWindowVisible(g_player_window)) return;
+    if (ui_set_viewer_mode(g_viewer_window, VIEWER_MODE_QUERY)) {
+        ShowWindow(g_player_window, SW_HIDE);
+        ShowWindow(g_player_window, SW_SHOWNA);
+    }
+    bool topmost = (GetWindowLongA(g_viewer_window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    SetWindowPos(g_player_window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 int ui_center_window(HWND window, HWND reference) {

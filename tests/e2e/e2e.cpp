@@ -293,3 +293,17 @@ bool e2e_display_size(int* width, int* height) {
     std::string g = e2e_unix_output("xdotool getdisplaygeometry", 10000);
     return sscanf(g.c_str(), "%d %d", width, height) == 2;
 }
+
+bool e2e_x_pointer_over(HWND window, POINT screen) {
+    uintptr_t x_window = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+    if (!x_window) return false;
+    std::string at = std::to_string(screen.x) + " " + std::to_string(screen.y);
+    std::string under = e2e_unix_output("xdotool mousemove " + at + " getmouselocation --shell", 10000);
+    int top = shell_value(under, "WINDOW");
+    if (top <= 0) return false;
+    if (static_cast<uintptr_t>(top) == x_window) return true;
+    // The window manager's frame holds the window: look for it inside.
+    char wanted[32];
+    snprintf(wanted, sizeof wanted, "0x%lx ", static_cast<unsigned long>(x_window));
+    return e2e_unix_output("xwininfo -tree -id " + std::to_string(top), 10000).find(wanted) != std::string::npos;
+}

@@ -56,6 +56,9 @@ std::string e2e_unix_output(const std::string& command, int timeout_ms);
 // word, not the program's), and the display's size.
 bool e2e_x_geometry(HWND window, RECT* out);
 bool e2e_display_size(int* width, int* height);
+// Moves the pointer to a screen point and says whether the window is what the
+// X server has under it there, as a click would find it.
+bool e2e_x_pointer_over(HWND window, POINT screen);
 
 // Polls condition every 20 ms until it holds or timeout_ms has passed.
 template <class Condition>

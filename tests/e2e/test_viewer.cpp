@@ -48,13 +48,6 @@ bool shows_again(HWND viewer, const std::vector<uint32_t>& want, const char* lab
     return false;
 }
 
-// Full screen as the X server has it: the viewer's X window covers the display.
-bool x_full_screen(HWND viewer) {
-    RECT x;
-    int dw, dh;
-    return e2e_x_geometry(viewer, &x) && e2e_display_size(&dw, &dh) && x.left == 0 && x.top == 0 &&
-           x.right == dw && x.bottom == dh;
-}
 
 
 }  // namespace

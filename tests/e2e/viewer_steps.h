@@ -71,6 +71,14 @@ inline void hide_player(E2eProgram* program, HWND viewer) {
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 5000));
 }
 
+// Full screen as the X server has it: the viewer's X window covers the display.
+inline bool x_full_screen(HWND viewer) {
+    RECT x;
+    int dw, dh;
+    return e2e_x_geometry(viewer, &x) && e2e_display_size(&dw, &dh) && x.left == 0 && x.top == 0 &&
+           x.right == dw && x.bottom == dh;
+}
+
 // Windowed at the given outer size, centred on the screen.
 inline bool is_windowed_at(HWND viewer, int width, int height) {
     RECT r;

@@ -1,0 +1,108 @@
+// Journeys a user takes through full screen, the popup menu, error boxes and
+// back, with real keys and clicks, checked as the X server stacks the windows.
+#include "viewer_steps.h"
+
+namespace {
+
+const POINT PAUSE = {177, 58}, PREVIOUS = {38, 58};
+const int SEEK_BAR_LEFT = 186;
+
+// The strip's control is what a click there would reach.
+bool strip_under_pointer(HWND player, POINT control) {
+    POINT at = control;
+    ClientToScreen(player, &at);
+    return e2e_x_pointer_over(player, at);
+}
+
+bool windowed(HWND viewer) {
+    RECT x;
+    int dw, dh;
+    return (GetWindowLongA(viewer, GWL_STYLE) & WS_CAPTION) == WS_CAPTION && e2e_x_geometry(viewer, &x) &&
+           e2e_display_size(&dw, &dh) && x.right - x.left < dw;
+}
+
+// A real click of the given button at client coordinates.
+void click_button(HWND window, int x, int y, int button) {
+    POINT at = {x, y};
+    ClientToScreen(window, &at);
+    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click " +
+                     std::to_string(button), 10000);
+}
+
+HWND visible_menu(DWORD pid) {
+    HWND menu = e2e_find_window(pid, "#32768");
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+// Return in the viewer, as a user enters full screen; the strip shows above the video.
+void enter_full_screen(HWND viewer, HWND player) {
+    click_button(viewer, 30, 30, 1);
+    ASSERT_TRUE(e2e_wait_until([&] { return GetForegroundWindow() == viewer; }, 5000));
+    ASSERT_TRUE(e2e_key("Return"));
+    ASSERT_TRUE(e2e_wait_until([&] { return x_full_screen(viewer); }, 10000));
+    EXPECT_TRUE(e2e_wait_until([&] { return strip_under_pointer(player, PAUSE); }, 5000))
+        << "the strip is hidden behind the full-screen video";
+}
+
+}  // namespace
+
+TEST(Journey, FullScreenThePopupMenuAndEscapeLeaveEveryClickWorking) {
+    E2eProgram program;
+    HWND viewer = start_playing(&program, clip("steps.avi"), 0);
+    ASSERT_TRUE(viewer);
+    HWND player = e2e_find_window(program.pid, "tavlin_player");
+    ASSERT_TRUE(player);
+    enter_full_screen(viewer, player);
+
+    // The popup menu over the video, dismissed with Escape; a second Escape leaves full screen.
+    int dw = 0, dh = 0;
+    ASSERT_TRUE(e2e_display_size(&dw, &dh));
+    click_button(viewer, dw / 2, 40, 3);
+    ASSERT_TRUE(e2e_wait_until([&] { return visible_menu(program.pid) != nullptr; }, 10000)) << "no popup menu";
+    ASSERT_TRUE(e2e_key("Escape"));
+    ASSERT_TRUE(e2e_wait_until([&] { return visible_menu(program.pid) == nullptr; }, 5000));
+    ASSERT_TRUE(e2e_key("Escape"));
+    ASSERT_TRUE(e2e_wait_until([&] { return windowed(viewer); }, 10000));
+
+    // The strip is what lies under the pointer, and a press on its seek bar
+    // takes the clock back to the start.
+    EXPECT_TRUE(e2e_wait_until([&] { return strip_under_pointer(player, PAUSE); }, 5000))
+        << "another window lies over the strip";
+    ASSERT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 3; }, 15000));
+    click(player, SEEK_BAR_LEFT + 1, 98);
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) <= 1; }, 5000)) << e2e_text(viewer);
+    EXPECT_TRUE(clock_runs(viewer, 5000));
+    close_player(&program, viewer);
+}
+
+TEST(Journey, AnErrorBoxInFullScreenLeavesTheStripOnTopAndActing) {
+    E2eProgram program;
+    std::string dir = e2e_scratch_dir("error-in-full-screen");
+    std::string list = e2e_make_file(dir + "\\list.m3u", clip("banded.avi") + "\r\n" + clip("text.avi") + "\r\n");
+    HWND viewer = start_playing(&program, list, 0);
+    ASSERT_TRUE(viewer);
+    HWND player = e2e_find_window(program.pid, "tavlin_player");
+    ASSERT_TRUE(player);
+    enter_full_screen(viewer, player);
+
+    // The second entry cannot be played: the error box and the question, answered.
+    HWND box = wait_box(&program, "Media Engine Error");
+    ASSERT_TRUE(box);
+    e2e_press(box, IDOK);
+    HWND proceed = wait_box(&program, "Proceed?");
+    ASSERT_TRUE(proceed);
+    e2e_press(proceed, IDNO);
+    ASSERT_TRUE(e2e_wait_until([&] { return !IsWindow(proceed); }, 5000));
+    EXPECT_TRUE(e2e_wait_until([&] { return x_full_screen(viewer) && strip_under_pointer(player, PAUSE); }, 5000))
+        << "the strip went behind the video";
+
+    // Back to the window: the strip is on top and its buttons act.
+    ASSERT_TRUE(e2e_key("Escape"));
+    ASSERT_TRUE(e2e_wait_until([&] { return windowed(viewer); }, 10000));
+    EXPECT_TRUE(e2e_wait_until([&] { return strip_under_pointer(player, PAUSE); }, 5000))
+        << "the strip is under the video";
+    click(player, PREVIOUS.x, PREVIOUS.y);
+    EXPECT_TRUE(top_shows(viewer, is_red, 10000));
+    EXPECT_TRUE(clock_runs(viewer, 5000));
+    close_player(&program, viewer);
+}
