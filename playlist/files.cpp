@@ -90,6 +90,31 @@ bool already_loading(const char* full) {
     return false;
 }
 
+// A new file of its own in the folder of target, named into out (size
+// bytes): created only if no file of that name was there, and its name never
+// longer than the target's, so whatever path fits the target fits it too.
+HANDLE create_scratch_beside(const char* target, char* out, size_t size) {
+    const char* back = strrchr(target, '\\');
+    const char* forward = strrchr(target, '/');
+    const char* slash = back > forward ? back : forward;
+    size_t folder = slash ? static_cast<size_t>(slash - target) + 1 : 0;
+    size_t room = strlen(target) - folder;  // at least 4: the name ends in ".m3u"
+    size_t digits = room - 1 < 8 ? room - 1 : 8;
+    if (room < 2 || folder + room >= size) return INVALID_HANDLE_VALUE;
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 12);
+    for (DWORD attempt = 0; attempt < 200; attempt++) {
+        memcpy(out, target, folder);
+        out[folder] = '~';
+        DWORD value = seed + attempt * 2654435761u;
+        for (size_t i = 0; i < digits; i++) out[folder + 1 + i] = "0123456789abcdef"[(value >> (4 * i)) & 15];
+        out[folder + 1 + digits] = 0;
+        HANDLE f = CreateFileA(out, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (f != INVALID_HANDLE_VALUE || GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES) return f;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
 
 bool plist_is_playlist_file(const char* path) {
@@ -140,11 +165,8 @@ int plist_save_m3u(char* name, size_t size) {
 
     // Written beside the target and moved over it only when whole, so a
     // failed save leaves no partial file and keeps what was there.
-    char temporary[PLIST_PATH_SIZE + 8];
-    lstrcpynA(temporary, name, PLIST_PATH_SIZE);
-    lstrcatA(temporary, ".part");
-    HANDLE f = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    char temporary[PLIST_PATH_SIZE];
+    HANDLE f = create_scratch_beside(name, temporary, sizeof temporary);
     if (f == INVALID_HANDLE_VALUE) return 0;
     DWORD written = 0;
     bool whole = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
