@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../app/app.h"
+#include "../app/fault_guard.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -64,6 +65,7 @@ void add_line(const char* line, size_t length, void* context) {
     char name[PLIST_PATH_SIZE], found[PLIST_PATH_SIZE];
     if (!plist_name_from_line(line, length, name, sizeof name)) return;
     if (c->utf8 && !utf8_to_ansi(name, sizeof name)) return;  // no such name in this system's code page
+    if (plist_loading_line_hook) plist_loading_line_hook(name);
     if (resolve(name, c->folder, found, sizeof found)) plist_add_path(found);
 }
 
@@ -82,6 +84,18 @@ char* read_text(const char* path) {
     CloseHandle(f);
     if (text) text[size] = 0;
     return text;
+}
+
+struct ParseArgs {
+    const char* text;
+    bool plain_allowed;
+    LoadContext* context;
+    int kind;
+};
+
+void parse_guarded(void* p) {
+    ParseArgs* a = static_cast<ParseArgs*>(p);
+    a->kind = plist_parse_text(a->text, a->plain_allowed, add_line, a->context);
 }
 
 bool already_loading(const char* full) {
@@ -117,6 +131,8 @@ HANDLE create_scratch_beside(const char* target, char* out, size_t size) {
 
 }  // namespace
 
+void (*plist_loading_line_hook)(const char* name);
+
 bool plist_is_playlist_file(const char* path) {
     if (has_extension(path, ".m3u") || has_extension(path, ".pls") || has_extension(path, ".m3u8")) return true;
     HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -144,12 +160,17 @@ int plist_load_file(const char* path) {
     context.utf8 = has_extension(path, ".m3u8") || plist_text_has_bom(text);
     bool plain_allowed = has_extension(path, ".m3u") || has_extension(path, ".m3u8");
 
+    // A fault while this list loads costs this list only: the guard brings
+    // control back here, so the nesting is always unwound and the list can be
+    // loaded again.
+    int depth = g_depth;
     lstrcpynA(g_loading[g_depth++], full, PLIST_PATH_SIZE);
-    int kind = plist_parse_text(text, plain_allowed, add_line, &context);
-    g_depth--;
+    ParseArgs args = {text, plain_allowed, &context, PLIST_TEXT_NONE};
+    if (!app_run_guarded(parse_guarded, &args)) args.kind = PLIST_TEXT_NONE;
+    g_depth = depth;
     GlobalFree(text);
     SetWindowTextA(g_viewer_window, UI_TITLE);
-    return kind != PLIST_TEXT_NONE ? 1 : 0;
+    return args.kind != PLIST_TEXT_NONE ? 1 : 0;
 }
 
 int plist_save_m3u(char* name, size_t size) {

@@ -64,6 +64,9 @@ bool plist_text_has_bom(const char* text);
 int plist_name_from_line(const char* line, size_t length, char* out, size_t size);
 bool plist_is_playlist_file(const char* path);
 int plist_load_file(const char* path);
+// Called with each name a playlist being loaded yields, before it is looked
+// up; null but in tests, which put a fault there.
+extern void (*plist_loading_line_hook)(const char* name);
 // Writes the list to name (its buffer holds size bytes; ".m3u" is appended
 // when missing); 1 when the whole file was written.
 int plist_save_m3u(char* name, size_t size);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../../app/fault_guard.h"
 #include "../../playlist/playlist.h"
 
 namespace {
@@ -237,3 +238,23 @@ TEST_F(PlaylistFiles, HostileListsAndTreesEndWithoutHarm) {
     EXPECT_EQ(plist_count(), 1);
 }
 
+// A fault in the middle of loading one playlist, nested in another, is caught
+// by the guard a message runs under; afterwards both load as before.
+TEST_F(PlaylistFiles, AFaultWhileLoadingLeavesThePlaylistLoadable) {
+    write("a.avi", "x");
+    write("b.avi", "x");
+    write("inner.m3u", "#EXTM3U\r\nb.avi\r\n");
+    std::string outer = write("outer.m3u", "#EXTM3U\r\ninner.m3u\r\na.avi\r\n");
+    static bool faulting;
+    static volatile int* nowhere;
+    plist_loading_line_hook = [](const char* name) {
+        if (faulting && strcmp(name, "b.avi") == 0) *nowhere = 1;
+    };
+    faulting = true;
+    app_run_guarded([](void* path) { plist_load_file(static_cast<std::string*>(path)->c_str()); }, &outer);
+    faulting = false;
+    plist_reset();
+    EXPECT_EQ(load(outer), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
+    plist_loading_line_hook = nullptr;
+}
