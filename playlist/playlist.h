@@ -48,6 +48,9 @@ int plist_add_path(char* path);
 int plist_open_dialog(HWND owner, bool append);
 int plist_progress_show(const char* text);
 int plist_progress_hide();
+// Tells the user how many files a full list left out since the last telling,
+// once; the count waits while there is no viewer window to tell it over.
+int plist_tell_not_added();
 
 // Playlist files. The text's part, free of file calls: the kind of text and
 // each name it yields, in order.
