@@ -48,6 +48,7 @@ void run_program(void* context) {
     SendMessageA(g_bubble_window, UI_WM_BUBBLE_TEXT, 0, 0);
     app_handoff_start_pickup();
     InterlockedIncrement(&app_shared_handoff()->instance_count);
+    plist_tell_not_added();  // what the command line's file left out, now that there is a window to say it over
 
     app_message_loop();
     InterlockedDecrement(&app_shared_handoff()->instance_count);  // no longer the running copy

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "../app/app.h"
+#include "../app/fault_guard.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -64,6 +65,7 @@ void add_line(const char* line, size_t length, void* context) {
     char name[PLIST_PATH_SIZE], found[PLIST_PATH_SIZE];
     if (!plist_name_from_line(line, length, name, sizeof name)) return;
     if (c->utf8 && !utf8_to_ansi(name, sizeof name)) return;  // no such name in this system's code page
+    if (plist_loading_line_hook) plist_loading_line_hook(name);
     if (resolve(name, c->folder, found, sizeof found)) plist_add_path(found);
 }
 
@@ -84,13 +86,52 @@ char* read_text(const char* path) {
     return text;
 }
 
+struct ParseArgs {
+    const char* text;
+    bool plain_allowed;
+    LoadContext* context;
+    int kind;
+};
+
+void parse_guarded(void* p) {
+    ParseArgs* a = static_cast<ParseArgs*>(p);
+    a->kind = plist_parse_text(a->text, a->plain_allowed, add_line, a->context);
+}
+
 bool already_loading(const char* full) {
     for (int i = 0; i < g_depth; i++)
         if (lstrcmpiA(g_loading[i], full) == 0) return true;
     return false;
 }
 
+// A new file of its own in the folder of target, named into out (size
+// bytes): created only if no file of that name was there, and its name never
+// longer than the target's, so whatever path fits the target fits it too.
+HANDLE create_scratch_beside(const char* target, char* out, size_t size) {
+    const char* back = strrchr(target, '\\');
+    const char* forward = strrchr(target, '/');
+    const char* slash = back > forward ? back : forward;
+    size_t folder = slash ? static_cast<size_t>(slash - target) + 1 : 0;
+    size_t room = strlen(target) - folder;  // at least 4: the name ends in ".m3u"
+    size_t digits = room - 1 < 8 ? room - 1 : 8;
+    if (room < 2 || folder + room >= size) return INVALID_HANDLE_VALUE;
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 12);
+    for (DWORD attempt = 0; attempt < 200; attempt++) {
+        memcpy(out, target, folder);
+        out[folder] = '~';
+        DWORD value = seed + attempt * 2654435761u;
+        for (size_t i = 0; i < digits; i++) out[folder + 1 + i] = "0123456789abcdef"[(value >> (4 * i)) & 15];
+        out[folder + 1 + digits] = 0;
+        HANDLE f = CreateFileA(out, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (f != INVALID_HANDLE_VALUE || GetFileAttributesA(out) == INVALID_FILE_ATTRIBUTES) return f;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
 }  // namespace
+
+void (*plist_loading_line_hook)(const char* name);
 
 bool plist_is_playlist_file(const char* path) {
     if (has_extension(path, ".m3u") || has_extension(path, ".pls") || has_extension(path, ".m3u8")) return true;
@@ -119,12 +160,17 @@ int plist_load_file(const char* path) {
     context.utf8 = has_extension(path, ".m3u8") || plist_text_has_bom(text);
     bool plain_allowed = has_extension(path, ".m3u") || has_extension(path, ".m3u8");
 
+    // A fault while this list loads costs this list only: the guard brings
+    // control back here, so the nesting is always unwound and the list can be
+    // loaded again.
+    int depth = g_depth;
     lstrcpynA(g_loading[g_depth++], full, PLIST_PATH_SIZE);
-    int kind = plist_parse_text(text, plain_allowed, add_line, &context);
-    g_depth--;
+    ParseArgs args = {text, plain_allowed, &context, PLIST_TEXT_NONE};
+    if (!app_run_guarded(parse_guarded, &args)) args.kind = PLIST_TEXT_NONE;
+    g_depth = depth;
     GlobalFree(text);
     SetWindowTextA(g_viewer_window, UI_TITLE);
-    return kind != PLIST_TEXT_NONE ? 1 : 0;
+    return args.kind != PLIST_TEXT_NONE ? 1 : 0;
 }
 
 int plist_save_m3u(char* name, size_t size) {
@@ -140,11 +186,8 @@ int plist_save_m3u(char* name, size_t size) {
 
     // Written beside the target and moved over it only when whole, so a
     // failed save leaves no partial file and keeps what was there.
-    char temporary[PLIST_PATH_SIZE + 8];
-    lstrcpynA(temporary, name, PLIST_PATH_SIZE);
-    lstrcatA(temporary, ".part");
-    HANDLE f = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
+    char temporary[PLIST_PATH_SIZE];
+    HANDLE f = create_scratch_beside(name, temporary, sizeof temporary);
     if (f == INVALID_HANDLE_VALUE) return 0;
     DWORD written = 0;
     bool whole = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&

@@ -97,6 +97,7 @@ int plist_open_dialog(HWND owner, bool append) {
         if (!append) plist_reset();
         plist_add_path(path);
         if (!append) plist_select(0, false);
+        plist_tell_not_added();  // a playlist chosen alone may have filled the list
         return 1;
     }
     // Several files: the folder comes first, then each name after its own
@@ -139,6 +140,10 @@ int plist_progress_show(const char* text) {
 int plist_progress_hide() {
     if (g_progress_window) DestroyWindow(g_progress_window);
     g_progress_window = nullptr;
+    return plist_tell_not_added();
+}
+
+int plist_tell_not_added() {
     if (g_files_not_added > 0 && g_viewer_window) {
         char text[160];
         wsprintfA(text, "The playlist holds at most %d files: %d files were not added.", PLAYLIST_CAPACITY,

@@ -50,6 +50,9 @@ int plist_add_path(char* path);
 int plist_open_dialog(HWND owner, bool append);
 int plist_progress_show(const char* text);
 int plist_progress_hide();
+// Tells the user how many files a full list left out since the last telling,
+// once; the count waits while there is no viewer window to tell it over.
+int plist_tell_not_added();
 
 // Playlist files. The text's part, free of file calls: the kind of text and
 // each name it yields, in order.
@@ -66,6 +69,9 @@ bool plist_text_has_bom(const char* text);
 int plist_name_from_line(const char* line, size_t length, char* out, size_t size);
 bool plist_is_playlist_file(const char* path);
 int plist_load_file(const char* path);
+// Called with each name a playlist being loaded yields, before it is looked
+// up; null but in tests, which put a fault there.
+extern void (*plist_loading_line_hook)(const char* name);
 // Writes the list to name (its buffer holds size bytes; ".m3u" is appended
 // when missing); 1 when the whole file was written.
 int plist_save_m3u(char* name, size_t size);

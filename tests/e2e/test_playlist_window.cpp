@@ -88,3 +88,45 @@ TEST(PlaylistWindow, AFullListKeepsItsFirstFilesAndSaysHowManyWereLeft) {
     EXPECT_FALSE(e2e_wait_window(program.pid, "#32770", "Playlist Full", 1000)) << "told more than once";
     close_player(&program, viewer);
 }
+
+// A playlist too long for the list, given at start-up and chosen alone in the
+// Open dialog: each import says at once how many files it left out, and no
+// later import repeats the count.
+TEST(PlaylistWindow, APlaylistTooLongIsToldAtOnceOnStartupAndFromTheOpenDialog) {
+    std::string dir = e2e_scratch_dir("playlist-too-long");
+    std::string clip_path = copy_clip("red.avi", dir + "\\red.avi");
+    std::string text = "#EXTM3U\r\n";
+    for (int i = 0; i < 5000; i++) text += clip_path + "\r\n";
+    std::string list = e2e_make_file(dir + "\\long.m3u", text);
+    auto told_once = [](E2eProgram* program) {
+        HWND box = e2e_wait_window(program->pid, "#32770", "Playlist Full", 30000);
+        if (!box) return ::testing::AssertionFailure() << "not told";
+        std::string said = e2e_box_text(box);
+        e2e_press(box, IDOK);
+        if (said.find("904 files were not added") == std::string::npos) return ::testing::AssertionFailure() << said;
+        return ::testing::AssertionSuccess();
+    };
+
+    E2eProgram program;
+    HWND viewer = start_player(&program, ::quoted(list));
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(told_once(&program)) << "from the command line";
+
+    PostMessageA(viewer, WM_COMMAND, 40001, 0);  // Open Files
+    HWND dialog = e2e_wait_window(program.pid, "#32770", "Open", 10000);
+    ASSERT_TRUE(dialog);
+    HWND name = GetDlgItem(dialog, 0x47C);  // the file name field: a combo box
+    if (!name) name = GetDlgItem(dialog, 0x480);  // or an edit, in the older layout
+    ASSERT_TRUE(name);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(list.c_str()));
+    e2e_press(dialog, IDOK);
+    EXPECT_TRUE(told_once(&program)) << "from the Open dialog";
+
+    // A drop that fits: it plays, and no count from before comes with it.
+    PostMessageA(viewer, WM_COMMAND, 40004, 0);  // Stop, so that playing again shows the drop was taken
+    ASSERT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 10000));
+    ASSERT_TRUE(e2e_drop(viewer, {clip_path}));
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0; }, 15000)) << e2e_text(viewer);
+    EXPECT_FALSE(e2e_wait_window(program.pid, "#32770", "Playlist Full", 1500)) << "a count told again";
+    close_player(&program, viewer);
+}

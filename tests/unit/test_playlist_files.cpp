@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../../app/fault_guard.h"
 #include "../../playlist/playlist.h"
 
 namespace {
@@ -155,10 +156,33 @@ TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
     EXPECT_EQ(load(dir + "\\list.M3U"), 1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
 
+    // Names up to the longest a path may be are saved whole, and a file of the
+    // user's that merely looks like a scratch name beside the target is left alone.
+    std::string expected = "#EXTM3U\r\n" + b + "\r\n" + a + "\r\n";
+    write("list.M3U.part", "mine");
+    ASSERT_EQ(save("list.M3U"), 1);
+    EXPECT_EQ(read("list.M3U.part"), "mine");
+    for (size_t length = 255; length <= PLIST_PATH_MAX; length++) {
+        std::string file = std::string(length - dir.size() - 5, 'L') + ".m3u";
+        ASSERT_EQ(save(file), 1) << length;
+        EXPECT_EQ(read(file), expected) << length;
+        DeleteFileA((dir + "\\" + file).c_str());
+    }
+
     // A target that cannot be written: 0, and nothing left behind.
+    auto listing = [&] {
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA f;
+        HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &f);
+        do names.push_back(f.cFileName);
+        while (FindNextFileA(find, &f));
+        FindClose(find);
+        return names;
+    };
     CreateDirectoryA((dir + "\\taken.m3u").c_str(), nullptr);
+    std::vector<std::string> before = listing();
     EXPECT_EQ(save("taken.m3u"), 0);
-    EXPECT_EQ(read("taken.m3u.part"), "<none>");
+    EXPECT_EQ(listing(), before);
     std::string longest(PLIST_PATH_MAX - dir.size() - 3, 'n');  // no room for ".m3u"
     EXPECT_EQ(save(longest), 0);
 }
@@ -212,4 +236,25 @@ TEST_F(PlaylistFiles, HostileListsAndTreesEndWithoutHarm) {
     EXPECT_EQ(plist_count(), 1);
     EXPECT_EQ(load(at259 + "q"), 0);
     EXPECT_EQ(plist_count(), 1);
+}
+
+// A fault in the middle of loading one playlist, nested in another, is caught
+// by the guard a message runs under; afterwards both load as before.
+TEST_F(PlaylistFiles, AFaultWhileLoadingLeavesThePlaylistLoadable) {
+    write("a.avi", "x");
+    write("b.avi", "x");
+    write("inner.m3u", "#EXTM3U\r\nb.avi\r\n");
+    std::string outer = write("outer.m3u", "#EXTM3U\r\ninner.m3u\r\na.avi\r\n");
+    static bool faulting;
+    static volatile int* nowhere;
+    plist_loading_line_hook = [](const char* name) {
+        if (faulting && strcmp(name, "b.avi") == 0) *nowhere = 1;
+    };
+    faulting = true;
+    app_run_guarded([](void* path) { plist_load_file(static_cast<std::string*>(path)->c_str()); }, &outer);
+    faulting = false;
+    plist_reset();
+    EXPECT_EQ(load(outer), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
+    plist_loading_line_hook = nullptr;
 }
