@@ -106,7 +106,7 @@ HRESULT media_stream_seek(int64_t position);
 DWORD WINAPI media_thread_proc(LPVOID);
 // Whether a playback that reached the end of its stream played (else it failed),
 // from what it showed, the position it reached and its length.
-bool media_ended_as_played(bool shown_any, int64_t reached, int64_t duration);
+bool media_ended_as_played(bool shown_any, bool video, int64_t reached, int64_t duration);
 
 // Presentation.
 int media_present_frame(bool advance);

@@ -121,8 +121,8 @@ void run_body(void* context) {
         if (pass_count % 15 == 0) SetThreadExecutionState(ES_DISPLAY_REQUIRED);
     }
 
-    if (exit_code == MEDIA_EVENT_END && !media_ended_as_played(g_playback.shown_any != 0, g_playback.position,
-                                                               g_playback.duration))
+    if (exit_code == MEDIA_EVENT_END && !media_ended_as_played(g_playback.shown_any != 0, g_playback.has_video != 0,
+                                                               g_playback.position, g_playback.duration))
         exit_code = MEDIA_EVENT_FAILED;
     g_playback.request = REQ_NONE;
     g_playback.state = MEDIA_STOPPING;
@@ -142,14 +142,15 @@ void run_body(void* context) {
 }  // namespace
 
 // Ended before any of it was shown or heard, at once and far short of its
-// length, or with its clock never past the first second of a length under a
-// second (a file cut short after its first frames reports no more than those):
-// the file's body is broken, which is a failure, not an end. Taken for an end,
-// a list of that one file would open it again and again.
-bool media_ended_as_played(bool shown_any, int64_t reached, int64_t duration) {
+// length, or (a video) with its clock never past the first second of a
+// length under a second, as a file cut short after its first frames reports
+// itself: the file's body is broken, which is a failure, not an end. Taken
+// for an end, a list of that one file would open it again and again. A short
+// sound is left to play as it is.
+bool media_ended_as_played(bool shown_any, bool video, int64_t reached, int64_t duration) {
     const int64_t second = 10000000;
     if (!shown_any) return false;
-    if (reached >= second) return true;
+    if (reached >= second || (!video && duration < second)) return true;
     return duration >= second && duration - reached <= second;
 }
 

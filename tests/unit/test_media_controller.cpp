@@ -96,3 +96,16 @@ TEST(MediaController, SharedTextIsNeverReadHalfWritten) {
     CloseHandle(writer);
     EXPECT_EQ(torn, 0);
 }
+
+// How a stream that ran out is judged, in 100-ns units: a video cut short
+// after its first frames fails; a short sound and a clip that ran its length
+// played.
+TEST(MediaController, AnEndIsAFailureOnlyWhenNothingPlayed) {
+    const int64_t ms = 10000;
+    EXPECT_FALSE(media_ended_as_played(false, true, 2000 * ms, 2000 * ms)) << "nothing shown";
+    EXPECT_FALSE(media_ended_as_played(true, true, 160 * ms, 160 * ms)) << "a video of four frames";
+    EXPECT_FALSE(media_ended_as_played(true, false, 300 * ms, 8000 * ms)) << "far short of its length";
+    EXPECT_TRUE(media_ended_as_played(true, false, 500 * ms, 500 * ms)) << "a half-second sound";
+    EXPECT_TRUE(media_ended_as_played(true, true, 1960 * ms, 2000 * ms));
+    EXPECT_TRUE(media_ended_as_played(true, true, 900 * ms, 1500 * ms)) << "ended within a second of its length";
+}
