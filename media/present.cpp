@@ -110,20 +110,25 @@ int media_fit_rect(RECT* out) {
 int media_blit_frame(const RECT* dest, const RECT* src) {
     IDirectDrawSurface* source = g_media.sample_surface;
     RECT s = *src, d = *dest;
-    g_media.work_is_current = false;
-    if (g_playback.state != MEDIA_PAUSED && g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL &&
-        g_media.video_width <= SMOOTHING_MAX_WIDTH) {
-        if (!blit(g_media.work_surface, &s, g_media.sample_surface, &s)) return 0;
+    bool smoothing = g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL && g_media.video_width <= SMOOTHING_MAX_WIDTH;
+    if (g_playback.state != MEDIA_PAUSED && smoothing) {
+        // The whole frame, not just the part on screen: a snapshot takes all
+        // of it, and the part shown is the same whatever is cropped.
+        RECT whole = g_media.sample_rect;
+        g_media.work_is_current = false;
+        if (!blit(g_media.work_surface, &whole, g_media.sample_surface, &whole)) return 0;
         DDSURFACEDESC desc = {};
         desc.dwSize = sizeof desc;
         if (SUCCEEDED(g_media.work_surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) {
             // Blit rectangles exclude right and bottom; the filter's are inclusive.
-            media_smooth(static_cast<uint32_t*>(desc.lpSurface), static_cast<int>(desc.lPitch / 4), s.left, s.top,
-                         s.right - 1, s.bottom - 1, g_playback.smoothing_level);
+            media_smooth(static_cast<uint32_t*>(desc.lpSurface), static_cast<int>(desc.lPitch / 4), whole.left,
+                         whole.top, whole.right - 1, whole.bottom - 1, g_playback.smoothing_level);
             g_media.work_surface->Unlock(nullptr);
             source = g_media.work_surface;
             g_media.work_is_current = true;
         }
+    } else {
+        g_media.work_is_current = false;
     }
     if (!blit(g_media.video_surface, &s, source, &s)) return 0;
     return stretch_to_window(&d, g_media.video_surface, &s) ? 1 : 0;
