@@ -15,7 +15,10 @@ bool restore_lost_surfaces() {
     IDirectDrawSurface* surfaces[] = {g_media.primary_surface, g_media.work_surface, g_media.video_surface};
     HRESULT last = DD_OK;
     for (IDirectDrawSurface* s : surfaces)
-        if (s && s->IsLost() == DDERR_SURFACELOST) last = s->Restore();
+        if (s && s->IsLost() == DDERR_SURFACELOST) {
+            if (s == g_media.work_surface) g_media.work_is_current = false;  // its pixels are gone
+            last = s->Restore();
+        }
     return SUCCEEDED(last);
 }
 
@@ -111,7 +114,12 @@ int media_blit_frame(const RECT* dest, const RECT* src) {
     IDirectDrawSurface* source = g_media.sample_surface;
     RECT s = *src, d = *dest;
     bool smoothing = g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL && g_media.video_width <= SMOOTHING_MAX_WIDTH;
-    if (g_playback.state != MEDIA_PAUSED && smoothing) {
+    if (g_playback.state == MEDIA_PAUSED) {
+        // The filter does not run while paused, but the frame smoothed while
+        // playing is still in the work surface: drawn from there, pausing
+        // leaves the picture as it was.
+        if (g_media.work_is_current) source = g_media.work_surface;
+    } else if (smoothing) {
         // The whole frame, not just the part on screen: a snapshot takes all
         // of it, and the part shown is the same whatever is cropped.
         RECT whole = g_media.sample_rect;
@@ -143,6 +151,9 @@ int media_present_frame(bool advance) {
             media_draw_status(g_playback.window, "Video Error");
             Sleep(120);
         } else {
+            // The sample is about to take another frame: what the work surface
+            // holds no longer belongs to it.
+            g_media.work_is_current = false;
             HRESULT hr = g_media.stream_sample->Update(SSUPDATE_ASYNC, nullptr, nullptr, 0);
             if (hr == E_ABORT || hr == E_INVALIDARG || hr == E_POINTER) return 1;
             hr = g_media.stream_sample->CompletionStatus(COMPSTAT_WAIT, 100);

@@ -411,4 +411,77 @@ TEST_F(Playback, SnapshotsHoldTheWholeFrameSmoothedAsItWasShown) {
     }
 }
 
+TEST_F(Playback, PausingKeepsThePictureAndASeekWhilePausedShowsTheNewFrame) {
+    std::vector<Picture> frames = decode_frames("hues.avi", HUES_W, HUES_H);
+    ASSERT_EQ(frames.size(), 150u);
+    RECT r = {};
+    int w, h;
+    // The whole frame is on the screen: the grid and its colours hold no black.
+    auto drawn = [&](const Picture& shot) {
+        if (IsRectEmpty(&r)) return false;
+        for (int y = r.top; y < r.bottom; y++)
+            for (int x = r.left; x < r.right; x++)
+                if (channel_gap(shot[y * w + x], 0) < 20) return false;
+        return true;
+    };
+    // Exposed while paused: the window loses its picture and the engine draws
+    // the frame again.
+    auto exposed = [&] {
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+        media_redraw();
+        Picture shot;
+        EXPECT_TRUE(pump_until([&] { return drawn(shot = e2e_capture_client(window, &w, &h)); }, 5000))
+            << "the paused frame was not drawn again";
+        return shot;
+    };
+    auto differing = [&](const Picture& a, const Picture& b) {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; y++)
+            for (int x = r.left; x < r.right; x++) n += channel_gap(a[y * w + x], b[y * w + x]) > 4;
+        return n;
+    };
+    // Which frame the screen shows, told by the flat middles of the grid's cells.
+    auto frame_shown = [&](const Picture& shot) {
+        size_t best = 0;
+        int64_t best_sum = -1;
+        for (size_t i = 0; i < frames.size(); i++) {
+            int64_t sum = 0;
+            for (int fy = 9; fy < HUES_H; fy += 16)
+                for (int fx = 9; fx < HUES_W; fx += 16) {
+                    int x = r.left + fx * (r.right - r.left) / (HUES_W - 1);
+                    int y = r.top + fy * (r.bottom - r.top) / (HUES_H - 1);
+                    sum += channel_gap(shot[y * w + x], frames[i][fy * HUES_W + fx]);
+                }
+            if (best_sum < 0 || sum < best_sum) best = i, best_sum = sum;
+        }
+        return static_cast<int>(best);
+    };
+
+    // Playing the still first seconds, smoothing at its initial level: every
+    // frame shows the same picture.
+    ASSERT_TRUE(open("hues.avi"));
+    Picture playing;
+    ASSERT_TRUE(pump_until([&] {
+        media_get_video_rect(&r);
+        playing = e2e_capture_client(window, &w, &h);
+        return media_get_position() > SECOND / 2 && drawn(playing);
+    }, 5000));
+    EXPECT_EQ(media_pause(), 1);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
+    ASSERT_LT(media_get_position(), 2 * SECOND) << "paused beyond the still part";
+    EXPECT_EQ(differing(playing, exposed()), 0) << "pausing changed the picture";
+    // A seek while paused shows the frame at the target, and so does an
+    // exposure after it: not the picture the pause began with.
+    EXPECT_EQ(media_seek(3 * SECOND), 1);
+    Picture sought;
+    EXPECT_TRUE(pump_until([&] { return abs(frame_shown(sought = e2e_capture_client(window, &w, &h)) - 75) <= 8; },
+                           5000))
+        << frame_shown(sought);
+    EXPECT_EQ(media_get_state(), MEDIA_PAUSED);
+    Picture after = exposed();
+    EXPECT_NEAR(frame_shown(after), 75, 8);
+    EXPECT_EQ(differing(sought, after), 0);
+}
+
 }  // namespace
