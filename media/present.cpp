@@ -15,7 +15,10 @@ bool restore_lost_surfaces() {
     IDirectDrawSurface* surfaces[] = {g_media.primary_surface, g_media.work_surface, g_media.video_surface};
     HRESULT last = DD_OK;
     for (IDirectDrawSurface* s : surfaces)
-        if (s && s->IsLost() == DDERR_SURFACELOST) last = s->Restore();
+        if (s && s->IsLost() == DDERR_SURFACELOST) {
+            if (s == g_media.work_surface) g_media.work_is_current = false;  // its pixels are gone
+            last = s->Restore();
+        }
     return SUCCEEDED(last);
 }
 
@@ -110,20 +113,30 @@ int media_fit_rect(RECT* out) {
 int media_blit_frame(const RECT* dest, const RECT* src) {
     IDirectDrawSurface* source = g_media.sample_surface;
     RECT s = *src, d = *dest;
-    g_media.work_is_current = false;
-    if (g_playback.state != MEDIA_PAUSED && g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL &&
-        g_media.video_width <= SMOOTHING_MAX_WIDTH) {
-        if (!blit(g_media.work_surface, &s, g_media.sample_surface, &s)) return 0;
+    bool smoothing = g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL && g_media.video_width <= SMOOTHING_MAX_WIDTH;
+    if (g_playback.state == MEDIA_PAUSED) {
+        // The filter does not run while paused, but the frame smoothed while
+        // playing is still in the work surface: drawn from there, pausing
+        // leaves the picture as it was.
+        if (g_media.work_is_current) source = g_media.work_surface;
+    } else if (smoothing) {
+        // The whole frame, not just the part on screen: a snapshot takes all
+        // of it, and the part shown is the same whatever is cropped.
+        RECT whole = g_media.sample_rect;
+        g_media.work_is_current = false;
+        if (!blit(g_media.work_surface, &whole, g_media.sample_surface, &whole)) return 0;
         DDSURFACEDESC desc = {};
         desc.dwSize = sizeof desc;
         if (SUCCEEDED(g_media.work_surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) {
             // Blit rectangles exclude right and bottom; the filter's are inclusive.
-            media_smooth(static_cast<uint32_t*>(desc.lpSurface), static_cast<int>(desc.lPitch / 4), s.left, s.top,
-                         s.right - 1, s.bottom - 1, g_playback.smoothing_level);
+            media_smooth(static_cast<uint32_t*>(desc.lpSurface), static_cast<int>(desc.lPitch / 4), whole.left,
+                         whole.top, whole.right - 1, whole.bottom - 1, g_playback.smoothing_level);
             g_media.work_surface->Unlock(nullptr);
             source = g_media.work_surface;
             g_media.work_is_current = true;
         }
+    } else {
+        g_media.work_is_current = false;
     }
     if (!blit(g_media.video_surface, &s, source, &s)) return 0;
     return stretch_to_window(&d, g_media.video_surface, &s) ? 1 : 0;
@@ -138,6 +151,9 @@ int media_present_frame(bool advance) {
             media_draw_status(g_playback.window, "Video Error");
             Sleep(120);
         } else {
+            // The sample is about to take another frame: what the work surface
+            // holds no longer belongs to it.
+            g_media.work_is_current = false;
             HRESULT hr = g_media.stream_sample->Update(SSUPDATE_ASYNC, nullptr, nullptr, 0);
             if (hr == E_ABORT || hr == E_INVALIDARG || hr == E_POINTER) return 1;
             hr = g_media.stream_sample->CompletionStatus(COMPSTAT_WAIT, 100);

@@ -135,6 +135,13 @@ make_clips() {
     # red with a blue band along the top that removing black borders crops away
     ffmpeg $q -f lavfi -i color=c=red:s=320x240:r=25:d=6 -vf "drawbox=x=0:y=0:w=320:h=24:color=blue:t=fill" \
         -c:v mjpeg -q:v 3 "$dir/banded.avi"
+    # light grid lines over a dark ground of one colour, still for 2 s, then
+    # its hue turns: frames tell themselves apart, and smoothing shows along
+    # every line; the lines differ in brightness alone, so no decoder's colour
+    # subsampling blurs them
+    local hue="PI*0.4*max(T-2\,0)"
+    ffmpeg $q -f lavfi -i "nullsrc=s=160x120:r=25:d=6,format=yuvj444p,geq=lum='80+90*max(lt(mod(X\,16)\,2)\,lt(mod(Y\,16)\,2))':cb='128+40*cos($hue)':cr='128+40*sin($hue)'" \
+        -c:v mjpeg -q:v 2 -pix_fmt yuvj444p "$dir/hues.avi"
     ffmpeg $q -f lavfi -i sine=frequency=440:duration=2 "$dir/tone.wav"
     ffmpeg $q -f lavfi -i sine=frequency=440:duration=2 "$dir/tone.mp3"
     local green="-f lavfi -i color=c=green:s=320x240:r=25:d=2 -f lavfi -i sine=frequency=440:duration=2 -shortest"

@@ -1,8 +1,10 @@
 // The media engine playing real clips through the platform's decoding chain
 // into a window of the test's own, whose message queue records the events.
 #include <gtest/gtest.h>
+#include <math.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,95 @@ std::string clip(const char* name) {
 }
 
 const int64_t SECOND = 10000000;
+
+// The clip of a grid over a colour still for 2 s and then turning: 160 x 120,
+// 150 frames.
+const int HUES_W = 160, HUES_H = 120;
+typedef std::vector<uint32_t> Picture;  // top-down 0x00RRGGBB
+
+// Every frame of a clip as ffmpeg decodes it, apart from the platform's chain.
+std::vector<Picture> decode_frames(const char* name, int w, int h) {
+    std::string raw = e2e_scratch_dir("frames") + "\\frames.raw";
+    std::string command = "ffmpeg -loglevel error -y -i '" + e2e_unix_path(clip(name)) +
+                          "' -f rawvideo -pix_fmt bgra '" + e2e_unix_path(raw) + "'";
+    std::vector<Picture> out;
+    if (e2e_run_unix(command, 60000) != 0) return out;
+    HANDLE f = CreateFileA(raw.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return out;
+    Picture frame(static_cast<size_t>(w) * h);
+    DWORD got = 0;
+    while (ReadFile(f, frame.data(), static_cast<DWORD>(frame.size() * 4), &got, nullptr) && got == frame.size() * 4) {
+        for (uint32_t& p : frame) p &= 0xFFFFFF;
+        out.push_back(frame);
+    }
+    CloseHandle(f);
+    return out;
+}
+
+// The smoothing filter worked channel by channel: each pixel moves level/256
+// of the way toward the mean of its halved neighbours already worked (left
+// and above going forward, right and below coming back; an edge pixel stands
+// in for its missing neighbour).
+Picture smoothed(const Picture& picture, int w, int h, int level) {
+    Picture out(picture.size(), 0);
+    for (int shift = 0; shift < 24; shift += 8) {
+        std::vector<int> c(picture.size());
+        for (size_t i = 0; i < c.size(); i++) c[i] = (picture[i] >> shift) & 255;
+        auto at = [&](int x, int y) -> int& { return c[static_cast<size_t>(y) * w + x]; };
+        auto move = [&](int& here, int a, int b) {
+            int mean = a / 2 + b / 2;
+            here += static_cast<int>(std::floor((mean - here) * level / 256.0));
+        };
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) move(at(x, y), at(x > 0 ? x - 1 : x, y), at(x, y > 0 ? y - 1 : y));
+        for (int y = h - 1; y >= 0; y--)
+            for (int x = w - 1; x >= 0; x--)
+                move(at(x, y), at(x < w - 1 ? x + 1 : x, y), at(x, y < h - 1 ? y + 1 : y));
+        for (size_t i = 0; i < c.size(); i++) out[i] |= static_cast<uint32_t>(c[i]) << shift;
+    }
+    return out;
+}
+
+int channel_gap(uint32_t a, uint32_t b) {
+    int gap = 0;
+    for (int s = 0; s < 24; s += 8)
+        gap = std::max(gap, abs(static_cast<int>((a >> s) & 255) - static_cast<int>((b >> s) & 255)));
+    return gap;
+}
+
+std::vector<std::string> snapshot_files() {
+    std::vector<std::string> out;
+    WIN32_FIND_DATAA f;
+    HANDLE find = FindFirstFileA("c:\\pic\\*.bmp", &f);
+    if (find == INVALID_HANDLE_VALUE) return out;
+    do out.push_back(std::string("c:\\pic\\") + f.cFileName);
+    while (FindNextFileA(find, &f));
+    FindClose(find);
+    return out;
+}
+
+// A BMP file's pixels, top-down, as the system reads the file.
+bool read_bmp(const std::string& path, Picture* out, int* w, int* h) {
+    HBITMAP b = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (!b) return false;
+    BITMAP info;
+    GetObjectA(b, sizeof info, &info);
+    *w = info.bmWidth;
+    *h = info.bmHeight;
+    BITMAPINFO want = {};
+    want.bmiHeader.biSize = sizeof want.bmiHeader;
+    want.bmiHeader.biWidth = *w;
+    want.bmiHeader.biHeight = -*h;
+    want.bmiHeader.biPlanes = 1;
+    want.bmiHeader.biBitCount = 32;
+    out->assign(static_cast<size_t>(*w) * *h, 0);
+    HDC dc = GetDC(nullptr);
+    int rows = GetDIBits(dc, b, 0, *h, out->data(), &want, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(b);
+    for (uint32_t& p : *out) p &= 0xFFFFFF;
+    return rows == *h;
+}
 
 class Playback : public ::testing::Test {
 protected:
@@ -269,6 +360,128 @@ TEST_F(Playback, AudioOnlyShowsItsStatusAndFailuresAreReported) {
     report = text;
     EXPECT_EQ(report.substr(report.size() - 37), "The specified file cannot be played.\n");
     EXPECT_TRUE(media_get_state() == MEDIA_ERROR || media_get_state() == MEDIA_STOPPED);
+}
+
+TEST_F(Playback, SnapshotsHoldTheWholeFrameSmoothedAsItWasShown) {
+    std::vector<Picture> frames = decode_frames("hues.avi", HUES_W, HUES_H);
+    ASSERT_EQ(frames.size(), 150u) << "ffmpeg's own decoding of the clip";
+    std::vector<Picture> soft;
+    for (const Picture& f : frames) soft.push_back(smoothed(f, HUES_W, HUES_H, 100));
+    for (const std::string& f : snapshot_files()) DeleteFileA(f.c_str());
+    ASSERT_TRUE(open("hues.avi"));
+    EXPECT_EQ(media_seek(2 * SECOND), 1);  // where the colour turns
+    ASSERT_TRUE(pump_until([&] { return media_get_position() >= 2 * SECOND; }, 3000));
+    // Smoothing at its initial level, then with the top and bottom bands
+    // cropped off the screen, then with smoothing off.
+    const struct { int borders, level; } cases[] = {{0, 100}, {1, 100}, {0, 0}};
+    for (const auto& c : cases) {
+        media_set_option(MEDIA_OPTION_BORDERS, c.borders);
+        media_set_option(MEDIA_OPTION_SMOOTHING, c.level);
+        int64_t from = media_get_position();
+        ASSERT_TRUE(pump_until([&] { return media_get_position() > from + SECOND / 4; }, 3000));
+        ASSERT_EQ(media_snapshot(), 1);
+        ASSERT_TRUE(pump_until([&] { return snapshot_files().size() == 1; }, 5000)) << c.borders << " " << c.level;
+        Picture shot;
+        int w = 0, h = 0;
+        ASSERT_TRUE(read_bmp(snapshot_files()[0], &shot, &w, &h));
+        DeleteFileA(snapshot_files()[0].c_str());
+        ASSERT_EQ(w, HUES_W);
+        ASSERT_EQ(h, HUES_H);
+        // The decoded frame it is closest to; then every pixel of it, edges
+        // and bands included, within the two decoders' few levels apart.
+        const std::vector<Picture>& want = c.level ? soft : frames;
+        size_t best = 0;
+        int64_t best_sum = -1;
+        for (size_t i = 0; i < want.size(); i++) {
+            int64_t sum = 0;
+            for (size_t p = 0; p < shot.size(); p++) sum += channel_gap(shot[p], want[i][p]);
+            if (best_sum < 0 || sum < best_sum) best = i, best_sum = sum;
+        }
+        int strays = 0;
+        std::string first;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                uint32_t got = shot[y * w + x], ref = want[best][y * w + x];
+                if (channel_gap(got, ref) <= 10) continue;
+                if (!strays++) first = std::to_string(x) + "," + std::to_string(y) + ": " + std::to_string(got) +
+                                       " for " + std::to_string(ref);
+            }
+        EXPECT_EQ(strays, 0) << "borders " << c.borders << ", level " << c.level << ", frame " << best << ", first at "
+                             << first;
+    }
+}
+
+TEST_F(Playback, PausingKeepsThePictureAndASeekWhilePausedShowsTheNewFrame) {
+    std::vector<Picture> frames = decode_frames("hues.avi", HUES_W, HUES_H);
+    ASSERT_EQ(frames.size(), 150u);
+    RECT r = {};
+    int w, h;
+    // The whole frame is on the screen: the grid and its colours hold no black.
+    auto drawn = [&](const Picture& shot) {
+        if (IsRectEmpty(&r)) return false;
+        for (int y = r.top; y < r.bottom; y++)
+            for (int x = r.left; x < r.right; x++)
+                if (channel_gap(shot[y * w + x], 0) < 20) return false;
+        return true;
+    };
+    // Exposed while paused: the window loses its picture and the engine draws
+    // the frame again.
+    auto exposed = [&] {
+        InvalidateRect(window, nullptr, TRUE);
+        UpdateWindow(window);
+        media_redraw();
+        Picture shot;
+        EXPECT_TRUE(pump_until([&] { return drawn(shot = e2e_capture_client(window, &w, &h)); }, 5000))
+            << "the paused frame was not drawn again";
+        return shot;
+    };
+    auto differing = [&](const Picture& a, const Picture& b) {
+        int n = 0;
+        for (int y = r.top; y < r.bottom; y++)
+            for (int x = r.left; x < r.right; x++) n += channel_gap(a[y * w + x], b[y * w + x]) > 4;
+        return n;
+    };
+    // Which frame the screen shows, told by the flat middles of the grid's cells.
+    auto frame_shown = [&](const Picture& shot) {
+        size_t best = 0;
+        int64_t best_sum = -1;
+        for (size_t i = 0; i < frames.size(); i++) {
+            int64_t sum = 0;
+            for (int fy = 9; fy < HUES_H; fy += 16)
+                for (int fx = 9; fx < HUES_W; fx += 16) {
+                    int x = r.left + fx * (r.right - r.left) / (HUES_W - 1);
+                    int y = r.top + fy * (r.bottom - r.top) / (HUES_H - 1);
+                    sum += channel_gap(shot[y * w + x], frames[i][fy * HUES_W + fx]);
+                }
+            if (best_sum < 0 || sum < best_sum) best = i, best_sum = sum;
+        }
+        return static_cast<int>(best);
+    };
+
+    // Playing the still first seconds, smoothing at its initial level: every
+    // frame shows the same picture.
+    ASSERT_TRUE(open("hues.avi"));
+    Picture playing;
+    ASSERT_TRUE(pump_until([&] {
+        media_get_video_rect(&r);
+        playing = e2e_capture_client(window, &w, &h);
+        return media_get_position() > SECOND / 2 && drawn(playing);
+    }, 5000));
+    EXPECT_EQ(media_pause(), 1);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
+    ASSERT_LT(media_get_position(), 2 * SECOND) << "paused beyond the still part";
+    EXPECT_EQ(differing(playing, exposed()), 0) << "pausing changed the picture";
+    // A seek while paused shows the frame at the target, and so does an
+    // exposure after it: not the picture the pause began with.
+    EXPECT_EQ(media_seek(3 * SECOND), 1);
+    Picture sought;
+    EXPECT_TRUE(pump_until([&] { return abs(frame_shown(sought = e2e_capture_client(window, &w, &h)) - 75) <= 8; },
+                           5000))
+        << frame_shown(sought);
+    EXPECT_EQ(media_get_state(), MEDIA_PAUSED);
+    Picture after = exposed();
+    EXPECT_NEAR(frame_shown(after), 75, 8);
+    EXPECT_EQ(differing(sought, after), 0);
 }
 
 }  // namespace
