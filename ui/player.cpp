@@ -101,10 +101,13 @@ int seek_knob_offset() {
     return static_cast<int>(x < 0 ? 0 : x > SEEK_TRAVEL ? SEEK_TRAVEL : x);
 }
 
+// The stored value is level | (level << 8): bits 0-7 and 16-23 hold the
+// level's two bytes, the middle byte is the two overlapping. The knob sits at
+// the level rounded to a pixel, so it comes back to the column that set it.
 int volume_knob_offset() {
     uint32_t v = static_cast<uint32_t>(media_get_option(MEDIA_OPTION_VOLUME));
-    uint32_t a = (((v >> 8) & 0xFFFF) + (v & 0xFFFF)) / 2;
-    return static_cast<int>(static_cast<int64_t>(VOLUME_TRAVEL) * a / 65535);
+    uint32_t level = (v & 0xFF) | ((v >> 8) & 0xFF00);
+    return static_cast<int>((VOLUME_TRAVEL * level + 65535 / 2) / 65535);
 }
 
 // The file name in cyan on the text area's first line, the media type in

@@ -33,16 +33,17 @@ void play_current_entry(HWND viewer, bool stop_first) {
     media_play();
 }
 
-// The title clock. The title and the strip change only when the clock does:
-// while paused nothing is redrawn.
+// The title clock, and the strip's seek knob on every tick while playing (a
+// short clip moves it several pixels a tick). Paused or stopped, nothing is
+// redrawn until the clock changes.
 void show_clock(HWND viewer) {
     char title[128] = UI_TITLE, shown[128] = "";
     int64_t position = media_get_position();
     if (position != 0) ui_format_title(title, sizeof title, position, media_get_duration());
     GetWindowTextA(viewer, shown, sizeof shown);
-    if (strcmp(title, shown) == 0) return;
-    SetWindowTextA(viewer, title);
-    InvalidateRect(g_player_window, nullptr, FALSE);
+    bool changed = strcmp(title, shown) != 0;
+    if (changed) SetWindowTextA(viewer, title);
+    if (changed || media_get_state() == MEDIA_PLAYING) InvalidateRect(g_player_window, nullptr, FALSE);
 }
 
 int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CMD_PLAY; }
