@@ -109,13 +109,7 @@ bool set_cursor(HWND viewer, UINT hit) {
 
 void drag_window(HWND viewer, WPARAM buttons) {
     if (!(buttons & MK_LBUTTON) || IsZoomed(viewer) || full_screen(viewer)) return;
-    POINT p;
-    GetCursorPos(&p);
-    RECT r;
-    GetWindowRect(viewer, &r);
-    SetWindowPos(viewer, nullptr, r.left + p.x - g_drag_point.x, r.top + p.y - g_drag_point.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
-    g_drag_point = p;
+    ui_drag_window(viewer, &g_drag_point);
 }
 
 // The logo centred on black, never enlarged, 15 pixels short of the limiting side.
@@ -344,11 +338,7 @@ void on_key_down(HWND viewer, WPARAM key) {
     if (key == VK_ESCAPE && full_screen(viewer)) ui_set_viewer_mode(viewer, VIEWER_MODE_WINDOWED);
 }
 
-LRESULT on_sizing(RECT* r) {
-    if (r->right - r->left < 120) r->right = r->left + 120;
-    if (r->bottom - r->top < 120) r->bottom = r->top + 120;
-    return TRUE;
-}
+LRESULT on_sizing(RECT* r) { return ui_clamp_sizing(r, 120, 120, UI_SIZE_ANY, UI_SIZE_ANY); }
 
 void on_button_down(HWND viewer) {
     SetCapture(viewer);

@@ -12,6 +12,28 @@ const POINT REWIND = {58, 98}, FORWARD = {113, 98}, HIDE = {338, 18}, EXIT = {40
 
 void press(HWND player, POINT at) { click(player, at.x, at.y); }
 
+// A user's drag from client point `at` by (dx, dy): the pointer moves once the
+// press has been taken (the window holds the mouse), and is let go once the
+// window's top-left corner is at (x, y), or after a while.
+bool drag_lands(HWND window, POINT at, int dx, int dy, int x, int y) {
+    ClientToScreen(window, &at);
+    auto run = [](const std::string& steps) { e2e_run_unix("xdotool " + steps, 10000); };
+    auto to = [](int px, int py) { return "mousemove " + std::to_string(px) + " " + std::to_string(py); };
+    run(to(at.x, at.y) + " mousedown 1");
+    e2e_wait_until([&] {
+        GUITHREADINFO info = {sizeof info};
+        return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndCapture == window;
+    }, 3000);
+    run(to(at.x + dx, at.y + dy));
+    bool landed = e2e_wait_until([&] {
+        RECT r;
+        GetWindowRect(window, &r);
+        return r.left == x && r.top == y;
+    }, 3000);
+    run("mouseup 1");
+    return landed;
+}
+
 // The centre column of the dark knob on a row of the strip where only the
 // knob is dark (the light face above the groove), or -1.
 int knob_centre(HWND player, int row, int from, int to) {
@@ -176,7 +198,9 @@ TEST_F(Strip, PauseBlinksAndTheWindowButtonsAct) {
         previous = shot;
         return !only_pause || changes >= 6;
     }, 5000);
-    if (only_pause) EXPECT_GE(changes, 6) << "Pause did not blink";
+    if (only_pause) {
+        EXPECT_GE(changes, 6) << "Pause did not blink";
+    }
 
     press(player, EXIT);  // the viewer's own question
     HWND box = wait_exit_box(&program);
@@ -186,5 +210,12 @@ TEST_F(Strip, PauseBlinksAndTheWindowButtonsAct) {
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 3000));
     PostMessageA(viewer, WM_COMMAND, 40008, 0);  // "Show Player" from the viewer's menu
     EXPECT_TRUE(e2e_wait_until([&] { return IsWindowVisible(player) != 0; }, 3000));
+
+    // The strip's title plate and the viewer's picture drag their windows.
+    RECT p, v;
+    GetWindowRect(player, &p);
+    GetWindowRect(viewer, &v);
+    EXPECT_TRUE(drag_lands(player, {150, 18}, 40, 30, p.left + 40, p.top + 30));
+    EXPECT_TRUE(drag_lands(viewer, {100, 100}, -30, -20, v.left - 30, v.top - 20));
     close_player(&program, viewer);
 }
