@@ -138,17 +138,11 @@ void on_size(HWND dialog) {
     SetWindowPos(list_of(dialog), nullptr, 0, 0, r.right, r.bottom, SWP_NOZORDER);
 }
 
-BOOL on_sizing(RECT* r) {
-    if (r->right - r->left < 100) r->right = r->left + 100;
-    if (r->bottom - r->top < 100) r->bottom = r->top + 100;
-    return TRUE;
-}
-
 LRESULT CALLBACK playlist_dialog_body(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG: on_init(dialog); return TRUE;
     case WM_SIZE: on_size(dialog); return 0;
-    case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
+    case WM_SIZING: return ui_clamp_sizing(reinterpret_cast<RECT*>(lparam), 100, 100, UI_SIZE_ANY, UI_SIZE_ANY);
     case WM_MEASUREITEM: return on_measure_item(reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));
     case WM_DRAWITEM: return on_draw_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
     case WM_DROPFILES: on_drop(dialog, reinterpret_cast<HDROP>(wparam)); return 0;

@@ -44,10 +44,16 @@ RECT g_flash_rect;  // the highlighted control, until the flash timer puts the f
 int g_flash_style;
 bool g_flash_pending;
 
-// The knob sprite on the skin, inclusive corners.
+const int STRIP_WIDTH = 480, STRIP_HEIGHT = 156;
+// The knob sprite on the skin, inclusive corners; its centre column sits on
+// the slider's position.
 const int KNOB_X1 = 1, KNOB_Y1 = 176, KNOB_X2 = 13, KNOB_Y2 = 198;
-const int SEEK_LEFT = 186, SEEK_RIGHT = 419, SEEK_TRAVEL = 234;
-const int VOLUME_LEFT = 363, VOLUME_RIGHT = 440, VOLUME_TRAVEL = 78;
+const int KNOB_HALF = (KNOB_X2 - KNOB_X1) / 2;
+// The slider tracks (hit-tested with right and bottom outside, the knob drawn
+// from top to bottom inclusive), and the pixels the knob travels along them.
+const int SEEK_LEFT = 186, SEEK_TOP = 89, SEEK_RIGHT = 419, SEEK_BOTTOM = 108, SEEK_TRAVEL = 234;
+const int VOLUME_LEFT = 363, VOLUME_TOP = 51, VOLUME_RIGHT = 440, VOLUME_BOTTOM = 70, VOLUME_TRAVEL = 78;
+const int VOLUME_MAX = 65535;
 
 void fill_layout() {
     SkinLayout& l = g_layout;
@@ -57,8 +63,8 @@ void fill_layout() {
     ui_rect_set(&l.maximize, 374, 9, 395, 28);
     ui_rect_set(&l.exit, 397, 9, 418, 28);
     ui_rect_set(&l.text, 2, 122, 382, 154);
-    ui_rect_set(&l.seek, 186, 89, 419, 108);
-    ui_rect_set(&l.volume, 363, 51, 440, 70);
+    ui_rect_set(&l.seek, SEEK_LEFT, SEEK_TOP, SEEK_RIGHT, SEEK_BOTTOM);
+    ui_rect_set(&l.volume, VOLUME_LEFT, VOLUME_TOP, VOLUME_RIGHT, VOLUME_BOTTOM);
     ui_rect_set(&l.previous, 25, 45, 51, 71);
     ui_rect_set(&l.play, 69, 41, 103, 75);
     ui_rect_set(&l.next, 121, 45, 147, 71);
@@ -89,9 +95,11 @@ bool in_ellipse(const RECT* r, POINT p) {
     return inside;
 }
 
-// The knob sprite blended onto the back buffer, its 23 rows scaled to 20.
-void draw_knob(int x1, int y1, int x2, int y2) {
-    gfx_blit_blend(&g_player_back_surface, x1, y1, x2, y2, &g_skin_surface, KNOB_X1, KNOB_Y1, KNOB_X2, KNOB_Y2, 0);
+// The knob sprite blended onto the back buffer centred on column x of a
+// track, its 23 rows scaled to the rows top to bottom.
+void draw_knob(int x, int top, int bottom) {
+    gfx_blit_blend(&g_player_back_surface, x - KNOB_HALF, top, x + KNOB_HALF, bottom, &g_skin_surface, KNOB_X1,
+                   KNOB_Y1, KNOB_X2, KNOB_Y2, 0);
 }
 
 int seek_knob_offset() {
@@ -101,10 +109,13 @@ int seek_knob_offset() {
     return static_cast<int>(x < 0 ? 0 : x > SEEK_TRAVEL ? SEEK_TRAVEL : x);
 }
 
+// The stored value is level | (level << 8): bits 0-7 and 16-23 hold the
+// level's two bytes, the middle byte is the two overlapping. The knob sits at
+// the level rounded to a pixel, so it comes back to the column that set it.
 int volume_knob_offset() {
     uint32_t v = static_cast<uint32_t>(media_get_option(MEDIA_OPTION_VOLUME));
-    uint32_t a = (((v >> 8) & 0xFFFF) + (v & 0xFFFF)) / 2;
-    return static_cast<int>(static_cast<int64_t>(VOLUME_TRAVEL) * a / 65535);
+    uint32_t level = (v & 0xFF) | ((v >> 8) & 0xFF00);
+    return static_cast<int>((VOLUME_TRAVEL * level + VOLUME_MAX / 2) / VOLUME_MAX);
 }
 
 // The file name in cyan on the text area's first line, the media type in
@@ -136,18 +147,17 @@ void on_paint(HWND player) {
     PAINTSTRUCT ps;
     HDC dc = app_begin_paint(player, &ps);
     Surface* back = &g_player_back_surface;
-    gfx_blit_copy(back, 0, 0, 479, 155, &g_skin_surface, 0, 0, 479, 155, GFX_OPAQUE);
-    int x = seek_knob_offset();
-    draw_knob(180 + x, 89, 192 + x, 108);
-    x = volume_knob_offset();
-    draw_knob(357 + x, 51, 369 + x, 70);
+    gfx_blit_copy(back, 0, 0, STRIP_WIDTH - 1, STRIP_HEIGHT - 1, &g_skin_surface, 0, 0, STRIP_WIDTH - 1,
+                  STRIP_HEIGHT - 1, GFX_OPAQUE);
+    draw_knob(SEEK_LEFT + seek_knob_offset(), SEEK_TOP, SEEK_BOTTOM);
+    draw_knob(VOLUME_LEFT + volume_knob_offset(), VOLUME_TOP, VOLUME_BOTTOM);
     HDC back_dc = nullptr;
     if (gfx_surface_get_dc(back, &back_dc, nullptr)) {
         draw_texts(back_dc);
         gfx_surface_release_dc(back, &back_dc);
     }
     if (g_flash_pending) draw_highlight(g_flash_rect, g_flash_style);  // a repaint keeps a flash that is on
-    gfx_blit_to_dc(dc, 0, 0, 479, 155, back, 0, 0, 479, 155, 0);
+    gfx_blit_to_dc(dc, 0, 0, STRIP_WIDTH - 1, STRIP_HEIGHT - 1, back, 0, 0, STRIP_WIDTH - 1, STRIP_HEIGHT - 1, 0);
     app_end_paint(player, &ps);
 }
 
@@ -177,7 +187,7 @@ void seek_to(HWND player, int x) {
 
 void set_volume(HWND player, int x) {
     x = x < VOLUME_LEFT ? VOLUME_LEFT : x > VOLUME_RIGHT ? VOLUME_RIGHT : x;
-    int level = static_cast<int>(static_cast<int64_t>(x - VOLUME_LEFT) * 65535 / VOLUME_TRAVEL);
+    int level = static_cast<int>(static_cast<int64_t>(x - VOLUME_LEFT) * VOLUME_MAX / VOLUME_TRAVEL);
     media_set_option(MEDIA_OPTION_VOLUME, level | (level << 8));
     RECT r = g_layout.volume;
     ui_rect_inflate(&r, 8, 8);
@@ -233,23 +243,13 @@ const char* tooltip_at(POINT p) {
     return tip;
 }
 
-void drag_window(HWND player) {
-    POINT p;
-    GetCursorPos(&p);
-    RECT r;
-    GetWindowRect(player, &r);
-    SetWindowPos(player, nullptr, r.left + p.x - g_drag_last_point.x, r.top + p.y - g_drag_last_point.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    g_drag_last_point = p;
-}
-
 void on_mouse_move(HWND player, POINT p, WPARAM buttons) {
     bool down = (buttons & MK_LBUTTON) != 0;
     if (!down) g_seek_dragging = g_window_dragging = false;
     else if (g_seek_dragging) return seek_to(player, p.x);
     else if (g_volume_dragging) return set_volume(player, p.x);
     if (g_volume_dragging) return;
-    if (g_window_dragging && down) drag_window(player);
+    if (g_window_dragging && down) ui_drag_window(player, &g_drag_last_point);
     SendMessageA(g_bubble_window, UI_WM_BUBBLE_TEXT, 0, reinterpret_cast<LPARAM>(tooltip_at(p)));
 }
 
@@ -276,11 +276,8 @@ void on_size(HWND player, WPARAM kind) {
     RedrawWindow(player, nullptr, nullptr, RDW_INVALIDATE);
 }
 
-LRESULT on_sizing(RECT* r) {
-    if (r->right - r->left != 480) r->right = r->left + 480;
-    if (r->bottom - r->top != 156) r->bottom = r->top + 156;
-    return TRUE;
-}
+// The strip keeps the skin's size.
+LRESULT on_sizing(RECT* r) { return ui_clamp_sizing(r, STRIP_WIDTH, STRIP_HEIGHT, STRIP_WIDTH, STRIP_HEIGHT); }
 
 void on_destroy(HWND player) {
     KillTimer(player, BLINK_TIMER);

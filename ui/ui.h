@@ -67,6 +67,14 @@ extern HWND g_progress_window;
 // A control of the strip highlighted for 120 ms: style 1 rectangular, 0 round.
 int ui_flash_control(const RECT* rect, int style);
 
+// A window dragged by the pointer: moved by the pointer's movement since
+// *last, keeping its size and z-order; *last becomes the pointer's position.
+int ui_drag_window(HWND window, POINT* last);
+// WM_SIZING: the proposed outer rectangle held between the smallest and the
+// largest size by moving its right and bottom edges. Returns TRUE.
+#define UI_SIZE_ANY 0x7FFFFFFF
+LRESULT ui_clamp_sizing(RECT* proposed, int min_width, int min_height, int max_width, int max_height);
+
 // Rectangles written under a fault guard: null when rect cannot be written.
 RECT* ui_rect_set(RECT* rect, int x1, int y1, int x2, int y2);
 RECT* ui_rect_inflate(RECT* rect, int dx, int dy);

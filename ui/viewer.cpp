@@ -86,16 +86,17 @@ void play_chosen_entry(HWND viewer, int index) {
     play_current_entry(viewer);
 }
 
-// The title clock. The title and the strip change only when the clock does:
-// while paused nothing is redrawn.
+// The title clock, and the strip's seek knob on every tick while playing (a
+// short clip moves it several pixels a tick). Paused or stopped, nothing is
+// redrawn until the clock changes.
 void show_clock(HWND viewer) {
     char title[128] = UI_TITLE, shown[128] = "";
     int64_t position = media_get_position();
     if (position != 0) ui_format_title(title, sizeof title, position, media_get_duration());
     GetWindowTextA(viewer, shown, sizeof shown);
-    if (strcmp(title, shown) == 0) return;
-    SetWindowTextA(viewer, title);
-    InvalidateRect(g_player_window, nullptr, FALSE);
+    bool changed = strcmp(title, shown) != 0;
+    if (changed) SetWindowTextA(viewer, title);
+    if (changed || media_get_state() == MEDIA_PLAYING) InvalidateRect(g_player_window, nullptr, FALSE);
 }
 
 int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CMD_PLAY; }
@@ -161,13 +162,7 @@ bool set_cursor(HWND viewer, UINT hit) {
 
 void drag_window(HWND viewer, WPARAM buttons) {
     if (!(buttons & MK_LBUTTON) || IsZoomed(viewer) || full_screen(viewer)) return;
-    POINT p;
-    GetCursorPos(&p);
-    RECT r;
-    GetWindowRect(viewer, &r);
-    SetWindowPos(viewer, nullptr, r.left + p.x - g_drag_point.x, r.top + p.y - g_drag_point.y, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER);
-    g_drag_point = p;
+    ui_drag_window(viewer, &g_drag_point);
 }
 
 // The logo centred on black, never enlarged, 15 pixels short of the limiting side.
@@ -411,11 +406,7 @@ void on_key_down(HWND viewer, WPARAM key) {
     if (key == VK_ESCAPE && full_screen(viewer)) ui_set_viewer_mode(viewer, VIEWER_MODE_WINDOWED);
 }
 
-LRESULT on_sizing(RECT* r) {
-    if (r->right - r->left < 120) r->right = r->left + 120;
-    if (r->bottom - r->top < 120) r->bottom = r->top + 120;
-    return TRUE;
-}
+LRESULT on_sizing(RECT* r) { return ui_clamp_sizing(r, 120, 120, UI_SIZE_ANY, UI_SIZE_ANY); }
 
 void on_button_down(HWND viewer) {
     if (!full_screen(viewer)) ui_raise_strip();  // the window manager has just raised the viewer

@@ -235,3 +235,23 @@ HFONT ui_create_font(const char* face, int size, int bold, int italic, int under
     return CreateFontA(-h, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic != 0, underline != 0, strike_out != 0,
                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
 }
+
+int ui_drag_window(HWND window, POINT* last) {
+    POINT p;
+    GetCursorPos(&p);
+    RECT r;
+    GetWindowRect(window, &r);
+    SetWindowPos(window, nullptr, r.left + p.x - last->x, r.top + p.y - last->y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    *last = p;
+    return 1;
+}
+
+LRESULT ui_clamp_sizing(RECT* proposed, int min_width, int min_height, int max_width, int max_height) {
+    int w = proposed->right - proposed->left, h = proposed->bottom - proposed->top;
+    if (w < min_width) proposed->right = proposed->left + min_width;
+    if (w > max_width) proposed->right = proposed->left + max_width;
+    if (h < min_height) proposed->bottom = proposed->top + min_height;
+    if (h > max_height) proposed->bottom = proposed->top + max_height;
+    return TRUE;
+}
