@@ -106,9 +106,20 @@ void on_command(HWND dialog, int id, int notification) {
     case CMD_RANDOMIZE: plist_arrange(PLIST_RANDOMIZE); changed(dialog); break;
     case CMD_SAVE_PLAYLIST: plist_save_dialog(dialog); EndDialog(dialog, CMD_SAVE_PLAYLIST); break;
     case IDC_PLAYLIST_LIST: if (notification == LBN_DBLCLK) SendMessageA(dialog, WM_COMMAND, CMD_PLAY_SELECTED, 0); break;
-    case IDOK:
+    case IDOK: play_selected(dialog); break;  // Enter, where the platform turns it into IDOK
     case IDCANCEL: EndDialog(dialog, id); break;
     }
+}
+
+// Keys typed in the list: Delete removes the selected rows, Enter plays the
+// first of them and Escape closes the window; the list handles the others.
+int on_list_key(HWND dialog, int key) {
+    switch (key) {
+    case VK_DELETE: remove_selected(dialog); return -2;
+    case VK_RETURN: play_selected(dialog); return -2;
+    case VK_ESCAPE: EndDialog(dialog, IDCANCEL); return -2;
+    }
+    return -1;
 }
 
 void on_drop(HWND dialog, HDROP drop) {
@@ -147,6 +158,7 @@ LRESULT CALLBACK playlist_dialog_body(HWND dialog, UINT message, WPARAM wparam, 
     case WM_DRAWITEM: return on_draw_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
     case WM_DROPFILES: on_drop(dialog, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_COMMAND: on_command(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
+    case WM_VKEYTOITEM: return on_list_key(dialog, LOWORD(wparam));
     case PLIST_WM_REFRESH: refresh_list(dialog); return 0;
     case PLIST_WM_REPAINT: InvalidateRect(list_of(dialog), nullptr, FALSE); return 0;
     case WM_DESTROY: if (g_playlist_window == dialog) g_playlist_window = nullptr; return 0;

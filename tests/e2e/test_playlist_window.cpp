@@ -27,6 +27,14 @@ TEST(PlaylistWindow, RowsCommandsDropsAndOneWindow) {
     HWND dialog = dialog_of(list);
     auto rows = [&] { return e2e_list_items(list); };
     auto command = [&](int id) { PostMessageA(dialog, WM_COMMAND, id, 0); };
+    // A real click on a row, with a modifier held (xdotool's keydown) or none.
+    auto click_row = [&](int index, const char* hold) {
+        POINT at = {60, 24 * index + 12};
+        ClientToScreen(list, &at);
+        std::string up = hold[0] ? " keyup shift" : "";
+        e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " " + hold +
+                         " click 1" + up, 10000);
+    };
 
     // A drop appends, folders to their depth; the current entry stays.
     ASSERT_TRUE(e2e_drop(dialog, {dir + "\\more"}));
@@ -40,9 +48,10 @@ TEST(PlaylistWindow, RowsCommandsDropsAndOneWindow) {
                                5000));
     command(40016);
     ASSERT_TRUE(e2e_wait_until([&] { return rows()[0] == "a.avi"; }, 5000));
-    SendMessageA(list, LB_SETSEL, TRUE, 1);
-    SendMessageA(list, LB_SETSEL, TRUE, 2);
-    command(40019);  // Remove the selection
+    // Rows 1 and 2 chosen with the pointer, removed with the Delete key.
+    click_row(1, "");
+    click_row(2, "keydown shift");
+    e2e_key("Delete");
     EXPECT_TRUE(e2e_wait_until([&] { return rows() == std::vector<std::string>{"a.avi", "d.avi"}; }, 5000));
 
     // A double-click on a row plays it.
@@ -56,8 +65,16 @@ TEST(PlaylistWindow, RowsCommandsDropsAndOneWindow) {
         << "nothing plays; row 1 selected: " << SendMessageA(list, LB_GETSEL, 1, 0) << " at " << row.x << "," << row.y
         << " front " << (GetForegroundWindow() == dialog);
 
-    // Closed and asked for again, it is the same window.
-    command(IDCANCEL);
+    // Enter plays the chosen row; Escape closes the window, and asked for
+    // again, it is the same window.
+    PostMessageA(viewer, WM_COMMAND, 40004, 0);
+    ASSERT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000));
+    click_row(0, "");
+    e2e_key("Return");
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0; }, 15000)) << "Enter played nothing";
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 2) << "Enter went on to the dialog";
+    click_row(1, "");
+    e2e_key("Escape");
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(dialog); }, 5000));
     EXPECT_EQ(open_playlist(&program, viewer), list);
     EXPECT_TRUE(e2e_wait_until([&] { return IsWindowVisible(dialog) != 0; }, 5000));
