@@ -112,10 +112,19 @@ int seek_knob_offset() {
 // The stored value is level | (level << 8): bits 0-7 and 16-23 hold the
 // level's two bytes, the middle byte is the two overlapping. The knob sits at
 // the level rounded to a pixel, so it comes back to the column that set it.
-int volume_knob_offset() {
+uint32_t volume_level() {
     uint32_t v = static_cast<uint32_t>(media_get_option(MEDIA_OPTION_VOLUME));
-    uint32_t level = (v & 0xFF) | ((v >> 8) & 0xFF00);
-    return static_cast<int>((VOLUME_TRAVEL * level + VOLUME_MAX / 2) / VOLUME_MAX);
+    return (v & 0xFF) | ((v >> 8) & 0xFF00);
+}
+
+int volume_knob_offset() { return static_cast<int>((VOLUME_TRAVEL * volume_level() + VOLUME_MAX / 2) / VOLUME_MAX); }
+
+void store_volume(HWND player, int level) {
+    media_set_option(MEDIA_OPTION_VOLUME, level | (level << 8));
+    RECT r = g_layout.volume;
+    ui_rect_inflate(&r, 8, 8);
+    InvalidateRect(player, &r, FALSE);
+    UpdateWindow(player);
 }
 
 // The file name in cyan on the text area's first line, the media type in
@@ -187,12 +196,7 @@ void seek_to(HWND player, int x) {
 
 void set_volume(HWND player, int x) {
     x = x < VOLUME_LEFT ? VOLUME_LEFT : x > VOLUME_RIGHT ? VOLUME_RIGHT : x;
-    int level = static_cast<int>(static_cast<int64_t>(x - VOLUME_LEFT) * VOLUME_MAX / VOLUME_TRAVEL);
-    media_set_option(MEDIA_OPTION_VOLUME, level | (level << 8));
-    RECT r = g_layout.volume;
-    ui_rect_inflate(&r, 8, 8);
-    InvalidateRect(player, &r, FALSE);
-    UpdateWindow(player);
+    store_volume(player, static_cast<int>(static_cast<int64_t>(x - VOLUME_LEFT) * VOLUME_MAX / VOLUME_TRAVEL));
 }
 
 // The rectangular controls act on the strip and the viewer's window; only
@@ -298,6 +302,7 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
     case WM_PAINT: on_paint(player); return 0;
     case WM_LBUTTONDOWN: on_button_down(player, point_of(lparam)); return 0;
     case WM_MOUSEMOVE: on_mouse_move(player, point_of(lparam), wparam); return 0;
+    case WM_MOUSEWHEEL: ui_wheel_volume(GET_WHEEL_DELTA_WPARAM(wparam)); return 0;
     case WM_LBUTTONUP: on_button_up(player); return 0;
     case WM_TIMER: on_timer(player, wparam); return 0;
     case WM_SIZE: on_size(player, wparam); return 0;
@@ -332,5 +337,12 @@ int ui_flash_control(const RECT* rect, int style) {
     g_flash_style = style;
     g_flash_pending = true;
     SetTimer(player, FLASH_TIMER, 120, nullptr);
+    return 1;
+}
+
+int ui_wheel_volume(int wheel_delta) {
+    // A notch (120) is a twentieth of the range, on the bar's own scale.
+    int64_t level = volume_level() + static_cast<int64_t>(wheel_delta) * VOLUME_MAX / (20 * WHEEL_DELTA);
+    store_volume(g_player_window, static_cast<int>(level < 0 ? 0 : level > VOLUME_MAX ? VOLUME_MAX : level));
     return 1;
 }

@@ -70,6 +70,8 @@ int ui_flash_control(const RECT* rect, int style);
 // A window dragged by the pointer: moved by the pointer's movement since
 // *last, keeping its size and z-order; *last becomes the pointer's position.
 int ui_drag_window(HWND window, POINT* last);
+// The mouse wheel over the viewer or the strip: a notch moves the volume by a twentieth.
+int ui_wheel_volume(int wheel_delta);
 // WM_SIZING: the proposed outer rectangle held between the smallest and the
 // largest size by moving its right and bottom edges. Returns TRUE.
 #define UI_SIZE_ANY 0x7FFFFFFF

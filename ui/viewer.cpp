@@ -446,6 +446,7 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     case WM_SETCURSOR: if (set_cursor(viewer, LOWORD(lparam))) return TRUE; break;
     case WM_LBUTTONDOWN: on_button_down(viewer); return 0;
     case WM_MOUSEMOVE: drag_window(viewer, wparam); return 0;
+    case WM_MOUSEWHEEL: ui_wheel_volume(GET_WHEEL_DELTA_WPARAM(wparam)); return 0;
     case WM_LBUTTONUP: on_button_up(viewer); return 0;
     case WM_COMMAND: return on_command(viewer, LOWORD(wparam));
     case WM_INITMENUPOPUP: on_init_menu(reinterpret_cast<HMENU>(wparam), viewer); return 0;

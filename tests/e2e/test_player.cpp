@@ -21,7 +21,8 @@ bool drag_lands(HWND window, POINT at, int dx, int dy, int x, int y) {
     auto to = [](int px, int py) { return "mousemove " + std::to_string(px) + " " + std::to_string(py); };
     run(to(at.x, at.y) + " mousedown 1");
     e2e_wait_until([&] {
-        GUITHREADINFO info = {sizeof info};
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
         return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndCapture == window;
     }, 3000);
     run(to(at.x + dx, at.y + dy));
@@ -128,6 +129,21 @@ TEST_F(Strip, SlidersFollowPlaybackAndThePointer) {
                      " mousedown 1 mousemove " + std::to_string(past.x) + " " + std::to_string(past.y) + " mouseup 1",
                  10000);
     EXPECT_TRUE(e2e_wait_until([&] { return volume_knob(player) == last + 1; }, 2000)) << volume_knob(player);
+
+    // The wheel: four notches down over the video, two up over the strip, a
+    // twentieth of the bar each (3.9 columns), and never past its ends.
+    auto wheel = [](HWND window, int button, int notches) {
+        POINT at = {40, 40};
+        ClientToScreen(window, &at);
+        e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click --repeat " +
+                         std::to_string(notches) + " --delay 50 " + std::to_string(button), 10000);
+    };
+    wheel(viewer, 5, 4);  // from 77.1 of 78 down to 61.5
+    EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 61)) <= 1; }, 3000)) << volume_knob(player);
+    wheel(player, 4, 2);  // up to 69.3
+    EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 69)) <= 1; }, 3000)) << volume_knob(player);
+    wheel(player, 4, 5);
+    EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 78)) <= 1; }, 3000)) << volume_knob(player);
     close_player(&program, viewer);
 }
 
