@@ -193,6 +193,7 @@ HRESULT media_stream_run(bool run) { return g_media.mm_stream->SetState(run ? ST
 // Seeks on a stopped stream: a stream seeked while running could hang in its
 // next stop on some platforms. Callers that go on playing run it again.
 HRESULT media_stream_seek(int64_t position) {
+    if (media_seek_hook) media_seek_hook();
     g_media.mm_stream->SetState(STREAMSTATE_STOP);
     HRESULT hr = g_media.mm_stream->Seek(position);
     g_seek_position = position;
