@@ -3,8 +3,6 @@
 // and the status texts drawn in the viewer.
 #include <string.h>
 
-#include <vector>
-
 #include "../gfx/gfx.h"
 #include "../ui/ui.h"
 #include "media_state.h"
@@ -85,16 +83,19 @@ void media_crop_borders(RECT* src) {
     src->bottom -= crop;
 }
 
+// The line of the filter is fixed storage on the stack: the filter runs under
+// the media thread's guard, which a fault leaves by a jump. Wider spans than
+// the filter serves are left as they are.
 void media_smooth(uint32_t* pixels, int stride, int left, int top, int right, int bottom, int level) {
-    if (right < left || bottom < top) return;
+    if (right < left || bottom < top || right - left >= SMOOTHING_MAX_WIDTH) return;
     const uint32_t w = static_cast<uint32_t>(level);
-    std::vector<uint32_t> buffer(static_cast<size_t>(right + 1));
-    uint32_t* line = buffer.data();
-    auto row = [&](int y) { return pixels + static_cast<ptrdiff_t>(y) * stride; };
-    memcpy(line + left, row(top) + left, static_cast<size_t>(right - left + 1) * 4);
-    for (int y = top; y <= bottom; y++) smooth_row(row(y), line, left, right, 1, w);
-    memcpy(line + left, row(bottom) + left, static_cast<size_t>(right - left + 1) * 4);
-    for (int y = bottom; y >= top; y--) smooth_row(row(y), line, right, left, -1, w);
+    const int last = right - left;
+    uint32_t line[SMOOTHING_MAX_WIDTH];
+    auto row = [&](int y) { return pixels + static_cast<ptrdiff_t>(y) * stride + left; };
+    memcpy(line, row(top), static_cast<size_t>(last + 1) * 4);
+    for (int y = top; y <= bottom; y++) smooth_row(row(y), line, 0, last, 1, w);
+    memcpy(line, row(bottom), static_cast<size_t>(last + 1) * 4);
+    for (int y = bottom; y >= top; y--) smooth_row(row(y), line, last, 0, -1, w);
 }
 
 int media_fit_rect(RECT* out) {
