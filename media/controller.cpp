@@ -89,7 +89,7 @@ int refuse_open() {
 
 int media_init() {
     if (g_playback.thread) media_stop();
-    if (!g_stuck) g_playback.window = nullptr;
+    g_playback.window = nullptr;
     media_set_type_name("");
     g_playback.state = MEDIA_STOPPED;
     g_playback.smoothing_level = 100;
@@ -98,19 +98,15 @@ int media_init() {
     return 1;
 }
 
-// A thread given up on still draws into its window and reads its path: they
-// are not changed under it, and the change is refused.
 int media_set_window(HWND viewer) {
     if (g_playback.state == MEDIA_PLAYING) {
         int64_t position = g_playback.position;
         media_stop();
-        if (g_stuck) return 0;
         g_playback.window = viewer;
         media_play();
         media_seek(position);
     } else {
         media_stop();
-        if (g_stuck) return 0;
         g_playback.window = viewer;
     }
     blank_window();
@@ -119,7 +115,6 @@ int media_set_window(HWND viewer) {
 
 int media_set_path(const char* path) {
     media_stop();
-    if (g_stuck) return 0;
     if (!path || strlen(path) > 259) path = "";  // never cut into a different file
     strcpy(g_playback.path, path);
     return 1;

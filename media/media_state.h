@@ -78,6 +78,10 @@ struct MediaObjects {
     int64_t frames_presented;  // new frames carried to the window, for the benchmark
     RECT last_dest;            // where the previous frame went, in client coordinates
     bool work_is_current;      // the work surface holds the smoothed frame on screen
+    // The window and file the thread was started for, its own copies: the
+    // controller may set the next ones while a thread it gave up on lives.
+    HWND window;
+    char path[260];
 };
 
 extern PlaybackState g_playback;

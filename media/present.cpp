@@ -31,12 +31,12 @@ bool blit(IDirectDrawSurface* to, RECT* to_rect, IDirectDrawSurface* from, RECT*
 bool stretch_to_window(const RECT* to, IDirectDrawSurface* from, const RECT* from_rect) {
     HDC source = nullptr;
     if (!from || FAILED(from->GetDC(&source))) return false;
-    HDC window = media_window_dc(g_playback.window);
+    HDC window = media_window_dc(g_media.window);
     SetStretchBltMode(window, COLORONCOLOR);
     BOOL done = StretchBlt(window, to->left, to->top, to->right - to->left, to->bottom - to->top, source,
                            from_rect->left, from_rect->top, from_rect->right - from_rect->left,
                            from_rect->bottom - from_rect->top, SRCCOPY);
-    ReleaseDC(g_playback.window, window);
+    ReleaseDC(g_media.window, window);
     from->ReleaseDC(source);
     return done != 0;
 }
@@ -101,7 +101,7 @@ void media_smooth(uint32_t* pixels, int stride, int left, int top, int right, in
 int media_fit_rect(RECT* out) {
     if (!g_playback.has_video) return 0;
     RECT client;
-    GetClientRect(g_playback.window, &client);
+    GetClientRect(g_media.window, &client);
     const RECT& v = g_media.sample_rect;
     if (client.right <= 0 || client.bottom <= 0 || v.right - v.left <= 0 || v.bottom - v.top <= 0) {
         *out = {0, 0, 0, 0};
@@ -149,7 +149,7 @@ int media_present_frame(bool advance) {
     if (state == MEDIA_ERROR || state == MEDIA_STOPPED || !g_media.mm_stream) return 0;
     if (advance && g_playback.has_video) {
         if (!restore_lost_surfaces()) {
-            media_draw_status(g_playback.window, "Video Error");
+            media_draw_status(g_media.window, "Video Error");
             Sleep(120);
         } else {
             // The sample is about to take another frame: what the work surface
@@ -174,7 +174,7 @@ int media_present_frame(bool advance) {
         if (position) g_playback.position = position;
         if (position > 0) g_playback.shown_any = 1;
         if (reached_end()) return 2;
-        media_draw_status(g_playback.window, "Audio Only");
+        media_draw_status(g_media.window, "Audio Only");
         Sleep(60);
         return 0;
     }
@@ -184,10 +184,10 @@ int media_present_frame(bool advance) {
     // Whatever the window showed outside a new video rectangle (an old frame
     // of another size or place, the logo) goes black before the frame lands.
     if (!EqualRect(&dest, &g_media.last_dest)) {
-        media_blacken_outside(g_playback.window, &dest);
+        media_blacken_outside(g_media.window, &dest);
         g_media.last_dest = dest;
     }
-    if (IsIconic(g_playback.window) || IsRectEmpty(&dest) || !IsWindowVisible(g_playback.window) ||
+    if (IsIconic(g_media.window) || IsRectEmpty(&dest) || !IsWindowVisible(g_media.window) ||
         !g_media.stream_sample)
         return 0;
     RECT src = g_media.sample_rect;

@@ -19,7 +19,7 @@ int64_t clamp_target(int64_t target) {
 }
 
 void post_event(WPARAM code, uint32_t serial) {
-    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, serial);
+    if (g_media.window) PostMessageA(g_media.window, WM_MEDIA_EVENT, code, serial);
 }
 
 void read_times() {
@@ -74,7 +74,7 @@ void run_body(void* context) {
     if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
     g_playback.position = 0;
     read_times();
-    media_set_type_name(media_type_name(g_playback.path, g_playback.has_video != 0));
+    media_set_type_name(media_type_name(g_media.path, g_playback.has_video != 0));
     if (FAILED(media_stream_run(true))) return;
     media_apply_volume();
     WPARAM exit_code = MEDIA_EVENT_FAILED;
@@ -137,7 +137,7 @@ void run_body(void* context) {
     media_teardown();
     g_playback.state = MEDIA_STOPPED;
     media_clear_error();
-    if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
+    if (g_media.window) InvalidateRect(g_media.window, nullptr, TRUE);
     media_set_type_name("");
     if (g_playback.notify) post_event(exit_code, run->serial);
     run->completed = true;
@@ -216,6 +216,9 @@ void (*media_seek_hook)() = nullptr;
 void (*media_request_hook)(int32_t) = nullptr;
 
 DWORD WINAPI media_thread_proc(LPVOID) {
+    g_media.window = g_playback.window;
+    memcpy(g_media.path, g_playback.path, sizeof g_media.path);
+    g_media.path[sizeof g_media.path - 1] = 0;
     g_playback.state = MEDIA_LOADING;
     media_clear_error();
     g_playback.duration = 0;
@@ -228,7 +231,7 @@ DWORD WINAPI media_thread_proc(LPVOID) {
         media_teardown();
         media_set_type_name("");
         if (g_playback.notify) post_event(MEDIA_EVENT_FAILED, run.serial);
-        if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
+        if (g_media.window) InvalidateRect(g_media.window, nullptr, TRUE);
     }
     return 0;
 }
