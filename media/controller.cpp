@@ -25,10 +25,8 @@ void post_event(WPARAM code) {
 
 void blank_window() {
     if (!IsWindow(g_playback.window)) return;
-    RECT r;
     HDC dc = GetDC(g_playback.window);
-    GetClientRect(g_playback.window, &r);
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    media_fill_black(g_playback.window, dc, nullptr);
     ReleaseDC(g_playback.window, dc);
     InvalidateRect(g_playback.window, nullptr, TRUE);
 }

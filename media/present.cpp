@@ -205,12 +205,18 @@ HDC media_window_dc(HWND window) {
     return GetDCEx(window, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS | DCX_CLIPCHILDREN);
 }
 
-void media_blacken_outside(HWND window, const RECT* keep) {
+void media_fill_black(HWND window, HDC dc, const RECT* keep) {
     RECT client;
     GetClientRect(window, &client);
-    HDC dc = media_window_dc(window);
-    ExcludeClipRect(dc, keep->left, keep->top, keep->right, keep->bottom);
+    int saved = SaveDC(dc);
+    if (keep) ExcludeClipRect(dc, keep->left, keep->top, keep->right, keep->bottom);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RestoreDC(dc, saved);
+}
+
+void media_blacken_outside(HWND window, const RECT* keep) {
+    HDC dc = media_window_dc(window);
+    media_fill_black(window, dc, keep);
     ReleaseDC(window, dc);
 }
 
@@ -219,7 +225,7 @@ int media_draw_status(HWND window, const char* text) {
     RECT client;
     GetClientRect(window, &client);
     HDC dc = media_window_dc(window);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    media_fill_black(window, dc, nullptr);
     HFONT font = ui_create_font("Arial", 15, 1, 0, 0, 0, 0);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
