@@ -159,7 +159,10 @@ int media_play() {
                 media_stop();
                 break;
             }
-            place_request(REQ_PLAY);
+            // Into a free slot only, without waiting: the loading thread
+            // takes none, and the state is looked at every 10 ms.
+            int32_t free_slot = REQ_NONE;
+            g_playback.request.compare_exchange_strong(free_slot, REQ_PLAY);
             Sleep(10);
         }
         if (g_playback.window) InvalidateRect(g_playback.window, nullptr, FALSE);
