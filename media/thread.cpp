@@ -153,8 +153,9 @@ SRWLOCK g_shared_lock = SRWLOCK_INIT;
 }  // namespace
 
 void media_append_error(const char* line) {
+    size_t add = strlen(line);
     AcquireSRWLockExclusive(&g_shared_lock);
-    size_t have = strlen(g_playback.error_text), add = strlen(line);
+    size_t have = strlen(g_playback.error_text);
     if (have + add < sizeof g_playback.error_text) memcpy(g_playback.error_text + have, line, add + 1);
     ReleaseSRWLockExclusive(&g_shared_lock);
 }
