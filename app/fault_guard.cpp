@@ -15,7 +15,29 @@ struct GuardFrame {
     void* jump[5];  // __builtin_setjmp buffer
     GuardFrame* outer;
     bool whole_thread;  // also takes faults raised in system code beneath it
+    void* exception_list;  // the thread's handler chain as the guard found it
 };
+
+// On i686 the thread's handler chain (fs:[0]) lies on its stack: a fault in
+// system code beneath a guard leaves it naming frames of the stack the
+// recovery abandons, and the next fault on the thread would walk them.
+void* exception_list() {
+#if defined(__i386__)
+    void* head;
+    asm volatile("movl %%fs:0, %0" : "=r"(head));
+    return head;
+#else
+    return nullptr;
+#endif
+}
+
+void set_exception_list(void* head) {
+#if defined(__i386__)
+    asm volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
+#else
+    (void)head;
+#endif
+}
 
 volatile LONG g_guard_state;  // 0 not installed, 1 installing, 2 ready
 DWORD g_guard_tls = TLS_OUT_OF_INDEXES;
@@ -141,7 +163,9 @@ __attribute__((noinline)) int run_guarded(app_guarded_proc proc, void* context, 
     GuardFrame frame;
     frame.whole_thread = whole_thread;
     frame.outer = static_cast<GuardFrame*>(TlsGetValue(g_guard_tls));
+    frame.exception_list = exception_list();
     if (__builtin_setjmp(frame.jump)) {
+        set_exception_list(frame.exception_list);
         TlsSetValue(g_guard_tls, frame.outer);
         return 0;
     }

@@ -33,13 +33,18 @@ SharedHandoff* map_record() {
     return view ? static_cast<SharedHandoff*>(view) : &g_private_handoff;
 }
 
-SharedHandoff& g_shared_handoff = *map_record();
+// Made on first use, not as the program loads: a program that links this
+// code but never hands off makes no named objects.
+SharedHandoff& shared_record() {
+    static SharedHandoff* record = map_record();  // made once, even from two threads
+    return *record;
+}
 const DWORD POLL_MS = 10;
 const DWORD FREE_SLOT_WAIT_MS = 2000;  // then a stale pending path is overwritten
 const DWORD PICKUP_WAIT_MS = 10000;
 const DWORD TURN_POLL_MS = 500, TURN_WAIT_MS = 120000;
 
-bool slot_pending() { return *reinterpret_cast<volatile char*>(g_shared_handoff.path) != 0; }
+bool slot_pending() { return *reinterpret_cast<volatile char*>(shared_record().path) != 0; }
 
 bool wait_for(bool want_pending, DWORD limit_ms) {
     for (DWORD waited = 0; slot_pending() != want_pending; waited += POLL_MS) {
@@ -59,14 +64,18 @@ SRWLOCK g_queue_lock = SRWLOCK_INIT;
 
 // Two copies started without a file both run as receivers: they take the
 // record in turns, so neither reads a path the other has already taken.
-HANDLE g_take_lock = CreateMutexA(nullptr, FALSE, HANDOFF_TAKE_NAME);
+HANDLE take_lock() {
+    static HANDLE lock = CreateMutexA(nullptr, FALSE, HANDOFF_TAKE_NAME);
+    return lock;
+}
 
 // Moves a pending path from the record into the queue. True when the record
 // was taken (a broken one is cleared too, without a queue entry).
 bool take_record() {
     if (!slot_pending()) return false;
-    DWORD turn = g_take_lock ? WaitForSingleObject(g_take_lock, 1000) : WAIT_FAILED;
-    if (g_take_lock && turn != WAIT_OBJECT_0 && turn != WAIT_ABANDONED) return false;
+    HANDLE lock = take_lock();
+    DWORD turn = lock ? WaitForSingleObject(lock, 1000) : WAIT_FAILED;
+    if (lock && turn != WAIT_OBJECT_0 && turn != WAIT_ABANDONED) return false;
     AcquireSRWLockExclusive(&g_queue_lock);
     bool taken = slot_pending() && g_queue_count < QUEUE_SIZE;
     if (taken) {
@@ -74,14 +83,14 @@ bool take_record() {
         // The record is written by other processes and is trusted only as far
         // as a terminator inside its 260 bytes.
         char* out = g_queue[(g_queue_first + g_queue_count) % QUEUE_SIZE];
-        if (app_handoff_read_record(const_cast<const char*>(g_shared_handoff.path), sizeof g_shared_handoff.path, out,
+        if (app_handoff_read_record(const_cast<const char*>(shared_record().path), sizeof shared_record().path, out,
                                     PLIST_PATH_SIZE))
             g_queue_count++;
         MemoryBarrier();
-        *reinterpret_cast<volatile char*>(g_shared_handoff.path) = 0;
+        *reinterpret_cast<volatile char*>(shared_record().path) = 0;
     }
     ReleaseSRWLockExclusive(&g_queue_lock);
-    if (g_take_lock) ReleaseMutex(g_take_lock);
+    if (lock) ReleaseMutex(lock);
     return taken;
 }
 
@@ -106,7 +115,7 @@ DWORD WINAPI pickup_thread(void* ready) {
 
 }  // namespace
 
-SharedHandoff* app_shared_handoff() { return &g_shared_handoff; }
+SharedHandoff* app_shared_handoff() { return &shared_record(); }
 
 int app_handoff_start_pickup() {
     HANDLE ready = CreateEventA(nullptr, FALSE, FALSE, HANDOFF_READY_NAME);
@@ -122,7 +131,7 @@ int app_handoff_start_pickup() {
 
 int app_handoff_send(const char* path) {
     size_t length = strlen(path);
-    if (length == 0 || length >= sizeof g_shared_handoff.path) return 0;
+    if (length == 0 || length >= sizeof shared_record().path) return 0;
 
     // Senders queue for their turn as long as the running copy is there: a
     // long queue (a hundred launches at once) moves slowly but loses nothing.
@@ -139,7 +148,7 @@ int app_handoff_send(const char* path) {
 
     wait_for(false, FREE_SLOT_WAIT_MS);
     // The first byte is written last, so the receiver never sees a partial path.
-    char* slot = g_shared_handoff.path;
+    char* slot = shared_record().path;
     memcpy(slot + 1, path + 1, length);
     MemoryBarrier();
     *reinterpret_cast<volatile char*>(slot) = path[0];
@@ -155,7 +164,7 @@ int app_handoff_send(const char* path) {
     bool delivered = wait_for(false, PICKUP_WAIT_MS);
     // Not taken: the path is taken back, so the next sender never writes
     // over it and this launch knows its file did not arrive.
-    if (!delivered && strncmp(const_cast<const char*>(slot), path, sizeof g_shared_handoff.path) == 0)
+    if (!delivered && strncmp(const_cast<const char*>(slot), path, sizeof shared_record().path) == 0)
         *reinterpret_cast<volatile char*>(slot) = 0;
 
     if (lock) {

@@ -1,11 +1,27 @@
 // The blit family: nearest-neighbour copy and blend through one stepping core.
+#include <stdlib.h>
 #include <string.h>
-
-#include <vector>
 
 #include "blend_ops.h"
 #include "blit_frame.h"
 #include "pixel_ops.h"
+
+void* gfx_scratch(int slot, size_t bytes) {
+    struct Store {
+        void* block[GFX_SCRATCH_SLOTS];
+        size_t size[GFX_SCRATCH_SLOTS];
+    };
+    static thread_local Store store;
+    if (bytes == 0) bytes = 1;
+    if (store.size[slot] < bytes) {
+        void* grown = realloc(store.block[slot], bytes);
+        if (!grown) return nullptr;
+        store.block[slot] = grown;
+        store.size[slot] = bytes;
+    }
+    memset(store.block[slot], 0, bytes);
+    return store.block[slot];
+}
 
 uint32_t gfx_pixel_lerp(uint32_t a, uint32_t b, uint32_t w) { return px_lerp(a, b, w); }
 uint32_t gfx_pixel_average4(uint32_t a, uint32_t b, uint32_t c, uint32_t d) { return px_average4(a, b, c, d); }
@@ -130,10 +146,11 @@ void blit_rows(const BlitFrame& f, const BlendOp& op) {
     // columns are the same in every row: found once.
     const int64_t start = offset * f.hstep;
     const int64_t first_col = f.sx1 + (start >> f.hshift);
-    std::vector<int32_t> column(static_cast<size_t>(n));
+    int32_t* column = gfx_scratch_of<int32_t>(0, static_cast<size_t>(n));
+    if (!column) return;
     uint32_t pos = static_cast<uint32_t>(start & ((static_cast<int64_t>(1) << f.hshift) - 1));
     for (int i = 0; i < n; i++, pos += f.hstep) column[static_cast<size_t>(i)] = static_cast<int32_t>(first_col + (pos >> f.hshift));
-    const int32_t* cols = column.data();
+    const int32_t* cols = column;
     // Halving exactly: every other source column, picked without the table.
     bool halving = true;
     for (int i = 1; i < n && halving; i++) halving = cols[i] == cols[0] + 2 * i;

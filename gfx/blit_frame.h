@@ -21,6 +21,17 @@ struct BlitFrame {
 
 enum { BLIT_FAILED = 0, BLIT_NOTHING = 1, BLIT_READY = 2 };
 
+// Working storage of the row loops: count zeroed elements in buffer slot
+// (0 to 7), or null when it cannot be had. The calling thread keeps the
+// buffers from one operation to the next, growing them when too small, so a
+// fault that abandons an operation by a jump leaves nothing its frames owned.
+#define GFX_SCRATCH_SLOTS 8
+void* gfx_scratch(int slot, size_t bytes);
+template <class T>
+T* gfx_scratch_of(int slot, size_t count) {
+    return static_cast<T*>(gfx_scratch(slot, count * sizeof(T)));
+}
+
 // Chooses (shift, step) for a destination span d and a source span s.
 // False when the spans cannot be mapped onto each other in 32-bit positions.
 bool gfx_blit_step(int64_t d, int64_t s, int* shift, uint32_t* step);

@@ -4,8 +4,6 @@
 #include <emmintrin.h>
 #include <string.h>
 
-#include <vector>
-
 #include "blend_ops.h"
 #include "blit_frame.h"
 
@@ -168,8 +166,9 @@ void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
     const ptrdiff_t ss = f.src_stride;
     // Each destination column's left source column and right weight, the
     // same for every row: found once.
-    std::vector<int32_t> column(static_cast<size_t>(n));
-    std::vector<uint16_t> fx(static_cast<size_t>(n) * 4);
+    int32_t* column = gfx_scratch_of<int32_t>(0, static_cast<size_t>(n));
+    uint16_t* fx = gfx_scratch_of<uint16_t>(1, static_cast<size_t>(n) * 4);
+    if (!column || !fx) return;
     for (int i = 0; i < n; i++) {
         int64_t u = (static_cast<int64_t>(f.left + i) - f.x1) * f.hstep;
         column[static_cast<size_t>(i)] = static_cast<int32_t>(f.sx1 + (u >> f.hshift));
@@ -177,8 +176,9 @@ void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
         for (int k = 0; k < 4; k++) fx[static_cast<size_t>(i) * 4 + k] = w;
     }
     const int32_t c0 = column[0], c1 = column[static_cast<size_t>(n) - 1];
-    for (int32_t& c : column) c -= c0;
-    std::vector<uint32_t> pairs(2 * static_cast<size_t>(c1 - c0 + 2));
+    for (int i = 0; i < n; i++) column[i] -= c0;
+    uint32_t* pairs = gfx_scratch_of<uint32_t>(2, 2 * static_cast<size_t>(c1 - c0 + 2));
+    if (!pairs) return;
     const GfxBilinearFn bilinear = gfx_spans()->bilinear;
     // The pairs of a source row serve every destination row that maps to it,
     // unless the surfaces share their pixels and a written row could be read.
@@ -191,12 +191,12 @@ void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
         const uint32_t fy = static_cast<uint32_t>(v >> (f.vshift - 8)) & 255;
         if (sy != paired || !may_keep) {
             const uint32_t* r0 = f.src + sy * ss;
-            make_pairs(pairs.data(), r0, sy < last_row ? r0 + ss : r0, c0, c1, last_col);
+            make_pairs(pairs, r0, sy < last_row ? r0 + ss : r0, c0, c1, last_col);
             paired = sy;
         }
         uint32_t* d = f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left;
         emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
-            bilinear(out, pairs.data(), column.data() + c, fx.data() + 4 * c, m, fy);
+            bilinear(out, pairs, column + c, fx + 4 * c, m, fy);
         });
     }
 }
@@ -231,15 +231,17 @@ void widen_into(uint32_t* sums, const uint16_t* part, int n) {
 
 // Area-averaged reduction: each destination row's footprint rows are summed
 // per source column once, then each destination pixel sums its columns.
-void area_rows(const BlitFrame& f, const BlendOp& op, const std::vector<FootColumn>& foot, const Axis& rows) {
+void area_rows(const BlitFrame& f, const BlendOp& op, const FootColumn* foot, const Axis& rows) {
     const int n = f.right - f.left + 1;
     const int64_t last_row = f.src_height - 1;
     const ptrdiff_t ss = f.src_stride;
-    const int32_t c0 = foot.front().first, c1 = foot.back().last;
+    const int32_t c0 = foot[0].first, c1 = foot[n - 1].last;
     const int width = c1 - c0 + 1;
     const size_t columns = static_cast<size_t>(width > 0 ? width : 0);
-    std::vector<uint32_t> sums(columns * 4 + 8);
-    std::vector<uint16_t> block(columns * 4 + 16);
+    const size_t sums_size = columns * 4 + 8, block_size = columns * 4 + 16;
+    uint32_t* sums = gfx_scratch_of<uint32_t>(4, sums_size);
+    uint16_t* block = gfx_scratch_of<uint16_t>(5, block_size);
+    if (!sums || !block) return;
     int64_t summed_top = -1, summed_end = -2;
     for (int y = f.row_first; y <= f.row_last; y++) {
         const int64_t ky = static_cast<int64_t>(y) - f.y1;
@@ -254,15 +256,15 @@ void area_rows(const BlitFrame& f, const BlendOp& op, const std::vector<FootColu
         // sum could pass 32 bits is summed from the pixels.
         const bool large = static_cast<uint64_t>(height) * columns > 16843009u;
         if (!large && width > 0 && (top != summed_top || ey != summed_end || f.dst == f.src)) {
-            memset(sums.data(), 0, sums.size() * 4);
+            memset(sums, 0, sums_size * 4);
             // Rows are added in 16-bit lanes, four pixels at a time, in blocks
             // of at most 257 rows (257 x 255 fits), then widened into the sums.
             for (int64_t r0 = top; r0 <= ey; r0 += 257) {
                 const int64_t r1 = ey < r0 + 256 ? ey : r0 + 256;
-                memset(block.data(), 0, block.size() * 2);
+                memset(block, 0, block_size * 2);
                 for (int64_t r = r0; r <= r1; r++)
-                    add_row16(block.data(), f.src + r * ss + c0, width);
-                widen_into(sums.data(), block.data(), width);
+                    add_row16(block, f.src + r * ss + c0, width);
+                widen_into(sums, block, width);
             }
             summed_top = top;
             summed_end = ey;
@@ -298,8 +300,10 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) 
     const Axis rows = {f.sy1, f.vstep, f.vshift, blend};
     // Column footprints are the same in every row: found once, clamped.
     const int n = f.right - f.left + 1;
-    std::vector<FootColumn> foot(static_cast<size_t>(n));
-    std::vector<int32_t> mids(static_cast<size_t>(n)), lasts(static_cast<size_t>(n));
+    FootColumn* foot = gfx_scratch_of<FootColumn>(0, static_cast<size_t>(n));
+    int32_t* mids = gfx_scratch_of<int32_t>(1, static_cast<size_t>(n));
+    int32_t* lasts = gfx_scratch_of<int32_t>(2, static_cast<size_t>(n));
+    if (!foot || !mids || !lasts) return;
     for (int x = f.left; x <= f.right; x++) {
         const int64_t kx = static_cast<int64_t>(x) - f.x1;
         const int64_t ex = clamp_index(cols.end(kx), last_col), px = cols.previous_end(kx);
@@ -318,14 +322,15 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) 
     // When the footprints are narrow, the middle and end rows are first added
     // column by column over the columns in use, and each sample then adds two
     // of those sums; wide footprints read their four pixels directly.
-    const int32_t c0 = mids.front() < lasts.front() ? mids.front() : lasts.front();
-    const int32_t c1 = lasts.back() > mids.back() ? lasts.back() : mids.back();
+    const int32_t c0 = mids[0] < lasts[0] ? mids[0] : lasts[0];
+    const int32_t c1 = lasts[n - 1] > mids[n - 1] ? lasts[n - 1] : mids[n - 1];
     bool halving = true;  // exactly 2:1 across: columns 2i and 2i + 1
     for (int i = 0; i < n && halving; i++)
         halving = mids[static_cast<size_t>(i)] == mids[0] + 2 * i && lasts[static_cast<size_t>(i)] == mids[static_cast<size_t>(i)] + 1;
     const GfxHalveFn halve4 = gfx_spans()->halve4;
     const bool by_sums = !halving && static_cast<int64_t>(c1) - c0 + 1 <= 2 * static_cast<int64_t>(n);
-    std::vector<uint16_t> sums(by_sums ? 4 * static_cast<size_t>(c1 - c0 + 1) + 8 : 0);
+    uint16_t* sums = gfx_scratch_of<uint16_t>(3, by_sums ? 4 * static_cast<size_t>(c1 - c0 + 1) + 8 : 0);
+    if (!sums) return;
     if (by_sums)
         for (int i = 0; i < n; i++) {
             mids[static_cast<size_t>(i)] -= c0;
@@ -351,13 +356,13 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) 
         }
         if (!by_sums) {
             emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
-                average4(out, mid_row, end_row, mids.data() + c, lasts.data() + c, m);
+                average4(out, mid_row, end_row, mids + c, lasts + c, m);
             });
             continue;
         }
-        add_rows(sums.data(), mid_row + c0, end_row + c0, c1 - c0 + 1);
+        add_rows(sums, mid_row + c0, end_row + c0, c1 - c0 + 1);
         emit_row(op, d, n, f.left, y, [&](uint32_t* out, int c, int m) {
-            average_sums(out, sums.data(), mids.data() + c, lasts.data() + c, m);
+            average_sums(out, sums, mids + c, lasts + c, m);
         });
     }
 }

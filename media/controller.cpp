@@ -11,6 +11,13 @@ PlaybackState g_playback;
 namespace {
 
 const DWORD LOADING_LIMIT_MS = 10000;
+// The longest the window waits on the media thread, as a stop does.
+const DWORD ANSWER_LIMIT_MS = 10000;
+const DWORD SLOT_WAIT_MS = 300;  // a busy slot delays a request this long at most
+
+// Set when the media thread did not answer within its limit (a stop gave up,
+// a request was never taken); cleared once it has ended.
+bool g_stuck;
 
 void post_event(WPARAM code) {
     if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, g_playback.serial);
@@ -18,10 +25,8 @@ void post_event(WPARAM code) {
 
 void blank_window() {
     if (!IsWindow(g_playback.window)) return;
-    RECT r;
     HDC dc = GetDC(g_playback.window);
-    GetClientRect(g_playback.window, &r);
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    media_fill_black(g_playback.window, dc, nullptr);
     ReleaseDC(g_playback.window, dc);
     InvalidateRect(g_playback.window, nullptr, TRUE);
 }
@@ -35,26 +40,41 @@ bool state_is_final() {
     return s == MEDIA_ERROR || s == MEDIA_STOPPED;
 }
 
-// Polls the slot for at most 300 ms, then writes the request anyway.
-void write_request(int32_t request) {
-    for (int i = 0; i < 30 && g_playback.request != REQ_NONE; i++) Sleep(10);
-    g_playback.request = request;
+bool slot_freed() {
+    for (DWORD start = GetTickCount(); g_playback.request != REQ_NONE; Sleep(10))
+        if (GetTickCount() - start > SLOT_WAIT_MS) return false;
+    return true;
 }
 
-// Waits until the thread has taken the request, or can no longer take it.
-void wait_taken(int32_t request) {
-    while (g_playback.request == request && !thread_ended()) {
-        int s = g_playback.state;
-        if (s == MEDIA_STOPPED || s == MEDIA_ERROR) break;
-        Sleep(10);
+// A request goes only into a free slot, so none pending is lost; false when
+// the slot stayed busy and the request was not made. A stop is the one
+// request that replaces a pending one.
+bool place_request(int32_t request) {
+    if (request == REQ_STOP) {
+        g_playback.request = REQ_STOP;
+        return true;
     }
+    if (!slot_freed()) return false;
+    int32_t free_slot = REQ_NONE;
+    return g_playback.request.compare_exchange_strong(free_slot, request);
+}
+
+// Waits, within the limit, until the thread has taken the request or can no
+// longer take it. One still untaken is withdrawn: false. A thread that let
+// the limit pass is stuck.
+bool wait_taken(int32_t request) {
+    for (DWORD start = GetTickCount(); g_playback.request == request && !thread_ended() && !state_is_final();
+         Sleep(10))
+        if (GetTickCount() - start > ANSWER_LIMIT_MS) {
+            g_stuck = true;
+            break;
+        }
+    int32_t untaken = request;
+    return !g_playback.request.compare_exchange_strong(untaken, REQ_NONE);
 }
 
 // The previous media thread has not ended: nothing new is opened while it
 // may still be using the shared media objects.
-// Set when a stop gave up on the media thread; cleared once it has ended.
-bool g_stuck;
-
 int refuse_open() {
     media_clear_error();
     media_append_error("The previous file is still being closed.\n");
@@ -64,40 +84,6 @@ int refuse_open() {
 }
 
 }  // namespace
-
-namespace {
-struct SharedLock {
-    CRITICAL_SECTION section;
-    SharedLock() { InitializeCriticalSection(&section); }
-};
-SharedLock g_shared_lock;
-struct Locked {
-    Locked() { EnterCriticalSection(&g_shared_lock.section); }
-    ~Locked() { LeaveCriticalSection(&g_shared_lock.section); }
-};
-}  // namespace
-
-void media_append_error(const char* line) {
-    Locked hold;
-    size_t have = strlen(g_playback.error_text), add = strlen(line);
-    if (have + add >= sizeof g_playback.error_text) return;
-    memcpy(g_playback.error_text + have, line, add + 1);
-}
-
-void media_clear_error() {
-    Locked hold;
-    g_playback.error_text[0] = 0;
-}
-
-void media_set_type_name(const char* name) {
-    Locked hold;
-    lstrcpynA(g_playback.type_name, name, sizeof g_playback.type_name);
-}
-
-void media_store_video_rect(const RECT& r) {
-    Locked hold;
-    g_playback.video_rect = r;
-}
 
 int media_init() {
     if (g_playback.thread) media_stop();
@@ -143,8 +129,7 @@ int media_play() {
     if (g_playback.thread && !thread_ended()) {
         // A thread a stop gave up on takes no request: the file is refused.
         if (g_stuck) return refuse_open();
-        write_request(REQ_PLAY);
-        return 1;
+        return place_request(REQ_PLAY) ? 1 : 0;
     }
     media_stop();
     g_playback.serial++;
@@ -174,7 +159,10 @@ int media_play() {
                 media_stop();
                 break;
             }
-            g_playback.request = REQ_PLAY;
+            // Into a free slot only, without waiting: the loading thread
+            // takes none, and the state is looked at every 10 ms.
+            int32_t free_slot = REQ_NONE;
+            g_playback.request.compare_exchange_strong(free_slot, REQ_PLAY);
             Sleep(10);
         }
         if (g_playback.window) InvalidateRect(g_playback.window, nullptr, FALSE);
@@ -195,24 +183,20 @@ int media_play() {
 }
 
 int media_pause() {
-    if (!g_playback.thread) return 0;
-    write_request(REQ_PAUSE);
-    return 1;
+    if (!g_playback.thread || g_stuck) return 0;
+    return place_request(REQ_PAUSE) ? 1 : 0;
 }
 
 int media_seek(int64_t target) {
-    if (!g_playback.thread) return 0;
-    for (int i = 0; i < 30 && g_playback.request != REQ_NONE; i++) Sleep(10);
-    g_playback.seek_target = target;
+    if (!g_playback.thread || g_stuck || !slot_freed()) return 0;
+    g_playback.seek_target = target;  // read by the thread only once the request is placed
     int32_t request = g_playback.state == MEDIA_PAUSED ? REQ_SEEK_PAUSED : REQ_SEEK;
-    g_playback.request = request;
-    wait_taken(request);
-    return 1;
+    return place_request(request) && wait_taken(request) ? 1 : 0;
 }
 
 int media_stop() {
     if (!g_playback.thread) return 0;
-    write_request(REQ_STOP);
+    place_request(REQ_STOP);
     for (int i = 0; i < 60 && !state_is_final(); i++) {
         g_playback.request = REQ_STOP;
         Sleep(10);
@@ -234,10 +218,8 @@ int media_stop() {
 }
 
 int media_snapshot() {
-    if (!g_playback.thread || !g_playback.has_video) return 0;
-    g_playback.request = REQ_SNAPSHOT;
-    wait_taken(REQ_SNAPSHOT);
-    return 1;
+    if (!g_playback.thread || !g_playback.has_video || g_stuck) return 0;
+    return place_request(REQ_SNAPSHOT) && wait_taken(REQ_SNAPSHOT) ? 1 : 0;
 }
 
 int media_get_state() { return g_playback.state; }
@@ -251,25 +233,26 @@ int64_t media_get_duration() { return g_playback.duration; }
 int media_get_info(char* type_out, size_t type_size, int* has_video_out) {
     if (!g_playback.thread) return 0;
     if (type_out) {
-        Locked hold;
-        app_copy_text(type_out, type_size, g_playback.type_name);
+        char type[sizeof g_playback.type_name];
+        media_copy_type_name(type);
+        app_copy_text(type_out, type_size, type);
     }
     if (has_video_out) *has_video_out = g_playback.has_video ? 1 : 0;
     return g_playback.state;
 }
 
 int media_get_error(char* out, size_t size) {
-    Locked hold;
-    int length = static_cast<int>(strlen(g_playback.error_text));
+    char error[sizeof g_playback.error_text];
+    media_copy_error(error);
+    int length = static_cast<int>(strlen(error));
     if (length < 5) return 0;
-    if (out) app_copy_text(out, size, g_playback.error_text);
+    if (out) app_copy_text(out, size, error);
     return length;
 }
 
 int media_get_video_rect(RECT* out) {
     if (!g_playback.thread || !g_playback.has_video) return 0;
-    Locked hold;
-    *out = g_playback.video_rect;
+    *out = media_copy_video_rect();
     return 1;
 }
 

@@ -43,6 +43,9 @@ int media_get_video_rect(RECT* out);
 #define MEDIA_OPTION_SMOOTHING 3
 #define MEDIA_VOLUME_FULL (65535 | (65535 << 8))  // the volume option at level 65535
 int media_get_option(int index);
+// Fills the window's client area black through dc, but for keep (client
+// coordinates) when given; the dc's clipping is left as it was.
+void media_fill_black(HWND window, HDC dc, const RECT* keep);
 // A status text centred in white on a black window.
 int media_draw_status(HWND window, const char* text);
 // The serial that the current playback's events carry in their lParam.

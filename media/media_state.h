@@ -78,17 +78,26 @@ struct MediaObjects {
     int64_t frames_presented;  // new frames carried to the window, for the benchmark
     RECT last_dest;            // where the previous frame went, in client coordinates
     bool work_is_current;      // the work surface holds the smoothed frame on screen
+    // The window and file the thread was started for, its own copies: the
+    // controller may set the next ones while a thread it gave up on lives.
+    HWND window;
+    char path[260];
 };
 
 extern PlaybackState g_playback;
 extern MediaObjects g_media;
 
 // The texts and the rectangle shared by the two threads change only under a
-// small lock, so a reader never sees one half-written.
+// small lock, so a reader never sees one half-written. Written by the media
+// thread (and by the controller while none runs); read as whole copies,
+// which callers pass on only after the lock is free.
 void media_append_error(const char* line);
 void media_clear_error();
 void media_set_type_name(const char* name);
 void media_store_video_rect(const RECT& r);
+void media_copy_type_name(char (&out)[sizeof PlaybackState::type_name]);
+void media_copy_error(char (&out)[sizeof PlaybackState::error_text]);
+RECT media_copy_video_rect();
 
 // Set-up and teardown of the decoding chain, on the media thread.
 HRESULT media_setup_devices();
@@ -135,3 +144,8 @@ void media_smooth(uint32_t* pixels, int stride, int left, int top, int right, in
 // Called by the media thread as it starts opening; tests stand in for a
 // decoder that hangs there. Null in the program.
 extern void (*media_opening_hook)();
+// Called as a seek begins: tests stand in for a decoder that hangs in it.
+extern void (*media_seek_hook)();
+// Called by the media thread with each request it has taken, at the head of
+// a pass: tests hold the thread there. Null in the program.
+extern void (*media_request_hook)(int32_t request);

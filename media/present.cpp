@@ -3,8 +3,6 @@
 // and the status texts drawn in the viewer.
 #include <string.h>
 
-#include <vector>
-
 #include "../gfx/gfx.h"
 #include "../ui/ui.h"
 #include "media_state.h"
@@ -33,12 +31,12 @@ bool blit(IDirectDrawSurface* to, RECT* to_rect, IDirectDrawSurface* from, RECT*
 bool stretch_to_window(const RECT* to, IDirectDrawSurface* from, const RECT* from_rect) {
     HDC source = nullptr;
     if (!from || FAILED(from->GetDC(&source))) return false;
-    HDC window = media_window_dc(g_playback.window);
+    HDC window = media_window_dc(g_media.window);
     SetStretchBltMode(window, COLORONCOLOR);
     BOOL done = StretchBlt(window, to->left, to->top, to->right - to->left, to->bottom - to->top, source,
                            from_rect->left, from_rect->top, from_rect->right - from_rect->left,
                            from_rect->bottom - from_rect->top, SRCCOPY);
-    ReleaseDC(g_playback.window, window);
+    ReleaseDC(g_media.window, window);
     from->ReleaseDC(source);
     return done != 0;
 }
@@ -85,22 +83,25 @@ void media_crop_borders(RECT* src) {
     src->bottom -= crop;
 }
 
+// The line of the filter is fixed storage on the stack: the filter runs under
+// the media thread's guard, which a fault leaves by a jump. Wider spans than
+// the filter serves are left as they are.
 void media_smooth(uint32_t* pixels, int stride, int left, int top, int right, int bottom, int level) {
-    if (right < left || bottom < top) return;
+    if (right < left || bottom < top || right - left >= SMOOTHING_MAX_WIDTH) return;
     const uint32_t w = static_cast<uint32_t>(level);
-    std::vector<uint32_t> buffer(static_cast<size_t>(right + 1));
-    uint32_t* line = buffer.data();
-    auto row = [&](int y) { return pixels + static_cast<ptrdiff_t>(y) * stride; };
-    memcpy(line + left, row(top) + left, static_cast<size_t>(right - left + 1) * 4);
-    for (int y = top; y <= bottom; y++) smooth_row(row(y), line, left, right, 1, w);
-    memcpy(line + left, row(bottom) + left, static_cast<size_t>(right - left + 1) * 4);
-    for (int y = bottom; y >= top; y--) smooth_row(row(y), line, right, left, -1, w);
+    const int last = right - left;
+    uint32_t line[SMOOTHING_MAX_WIDTH];
+    auto row = [&](int y) { return pixels + static_cast<ptrdiff_t>(y) * stride + left; };
+    memcpy(line, row(top), static_cast<size_t>(last + 1) * 4);
+    for (int y = top; y <= bottom; y++) smooth_row(row(y), line, 0, last, 1, w);
+    memcpy(line, row(bottom), static_cast<size_t>(last + 1) * 4);
+    for (int y = bottom; y >= top; y--) smooth_row(row(y), line, last, 0, -1, w);
 }
 
 int media_fit_rect(RECT* out) {
     if (!g_playback.has_video) return 0;
     RECT client;
-    GetClientRect(g_playback.window, &client);
+    GetClientRect(g_media.window, &client);
     const RECT& v = g_media.sample_rect;
     if (client.right <= 0 || client.bottom <= 0 || v.right - v.left <= 0 || v.bottom - v.top <= 0) {
         *out = {0, 0, 0, 0};
@@ -148,7 +149,7 @@ int media_present_frame(bool advance) {
     if (state == MEDIA_ERROR || state == MEDIA_STOPPED || !g_media.mm_stream) return 0;
     if (advance && g_playback.has_video) {
         if (!restore_lost_surfaces()) {
-            media_draw_status(g_playback.window, "Video Error");
+            media_draw_status(g_media.window, "Video Error");
             Sleep(120);
         } else {
             // The sample is about to take another frame: what the work surface
@@ -173,7 +174,7 @@ int media_present_frame(bool advance) {
         if (position) g_playback.position = position;
         if (position > 0) g_playback.shown_any = 1;
         if (reached_end()) return 2;
-        media_draw_status(g_playback.window, "Audio Only");
+        media_draw_status(g_media.window, "Audio Only");
         Sleep(60);
         return 0;
     }
@@ -183,10 +184,10 @@ int media_present_frame(bool advance) {
     // Whatever the window showed outside a new video rectangle (an old frame
     // of another size or place, the logo) goes black before the frame lands.
     if (!EqualRect(&dest, &g_media.last_dest)) {
-        media_blacken_outside(g_playback.window, &dest);
+        media_blacken_outside(g_media.window, &dest);
         g_media.last_dest = dest;
     }
-    if (IsIconic(g_playback.window) || IsRectEmpty(&dest) || !IsWindowVisible(g_playback.window) ||
+    if (IsIconic(g_media.window) || IsRectEmpty(&dest) || !IsWindowVisible(g_media.window) ||
         !g_media.stream_sample)
         return 0;
     RECT src = g_media.sample_rect;
@@ -204,12 +205,18 @@ HDC media_window_dc(HWND window) {
     return GetDCEx(window, nullptr, DCX_CACHE | DCX_CLIPSIBLINGS | DCX_CLIPCHILDREN);
 }
 
-void media_blacken_outside(HWND window, const RECT* keep) {
+void media_fill_black(HWND window, HDC dc, const RECT* keep) {
     RECT client;
     GetClientRect(window, &client);
-    HDC dc = media_window_dc(window);
-    ExcludeClipRect(dc, keep->left, keep->top, keep->right, keep->bottom);
+    int saved = SaveDC(dc);
+    if (keep) ExcludeClipRect(dc, keep->left, keep->top, keep->right, keep->bottom);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    RestoreDC(dc, saved);
+}
+
+void media_blacken_outside(HWND window, const RECT* keep) {
+    HDC dc = media_window_dc(window);
+    media_fill_black(window, dc, keep);
     ReleaseDC(window, dc);
 }
 
@@ -218,7 +225,7 @@ int media_draw_status(HWND window, const char* text) {
     RECT client;
     GetClientRect(window, &client);
     HDC dc = media_window_dc(window);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    media_fill_black(window, dc, nullptr);
     HFONT font = ui_create_font("Arial", 15, 1, 0, 0, 0, 0);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);

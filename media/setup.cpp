@@ -72,7 +72,7 @@ HRESULT media_setup_devices() {
     if (!create_stage_surfaces(g_screen.dwWidth, g_screen.dwHeight)) return fail(SETUP_FAILED);
     if (FAILED(g_media.ddraw->CreateClipper(0, &g_media.clipper, nullptr)) ||
         FAILED(g_media.primary_surface->SetClipper(g_media.clipper)) ||
-        FAILED(g_media.clipper->SetHWnd(0, g_playback.window)))
+        FAILED(g_media.clipper->SetHWnd(0, g_media.window)))
         return fail(SETUP_FAILED);
     if (FAILED(DirectSoundCreate(nullptr, &g_media.dsound, nullptr))) return fail(SETUP_FAILED);
     return 0;
@@ -81,7 +81,7 @@ HRESULT media_setup_devices() {
 HRESULT media_open_stream() {
     g_media.mm_stream = nullptr;
     WCHAR wide[260];
-    if (!MultiByteToWideChar(CP_ACP, 0, g_playback.path, -1, wide, 260)) return fail(SETUP_FAILED);
+    if (!MultiByteToWideChar(CP_ACP, 0, g_media.path, -1, wide, 260)) return fail(SETUP_FAILED);
     if (FAILED(CoCreateInstance(CLSID_AMMultiMediaStream, nullptr, CLSCTX_INPROC_SERVER, IID_IAMMultiMediaStream,
                                 reinterpret_cast<void**>(&g_media.mm_stream))))
         return fail(SETUP_FAILED);
@@ -193,6 +193,7 @@ HRESULT media_stream_run(bool run) { return g_media.mm_stream->SetState(run ? ST
 // Seeks on a stopped stream: a stream seeked while running could hang in its
 // next stop on some platforms. Callers that go on playing run it again.
 HRESULT media_stream_seek(int64_t position) {
+    if (media_seek_hook) media_seek_hook();
     g_media.mm_stream->SetState(STREAMSTATE_STOP);
     HRESULT hr = g_media.mm_stream->Seek(position);
     g_seek_position = position;

@@ -1,11 +1,30 @@
 // The BMP writer's file and frame snapshots.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
-
-#include <vector>
 
 #include "../gfx/gfx.h"
 #include "media_state.h"
+
+namespace {
+
+// The encoded file, kept from one snapshot to the next and grown when too
+// small: the writer runs under the media thread's guard, and a fault that
+// leaves it by a jump must leave nothing its frame owned. Snapshots are
+// taken by the media thread, and at most one lives.
+uint8_t* encoding_room(size_t bytes) {
+    static uint8_t* room;
+    static size_t room_size;
+    if (room_size < bytes) {
+        void* grown = realloc(room, bytes);
+        if (!grown) return nullptr;
+        room = static_cast<uint8_t*>(grown);
+        room_size = bytes;
+    }
+    return room;
+}
+
+}  // namespace
 
 // Written whole under a temporary name and then given its own, which must
 // not exist yet: a failed write leaves nothing, and nothing is overwritten.
@@ -13,8 +32,9 @@ int media_write_bmp(Surface* s, const char* name) {
     if (!s || !gfx_surface_refresh(s, 0)) return 0;
     uint32_t* pixels = gfx_surface_lock(s, 0);
     if (!pixels) return 0;
-    std::vector<uint8_t> bytes(media_bmp_encode(pixels, s->stride, s->width, s->height, nullptr, 0));
-    size_t n = bytes.empty() ? 0 : media_bmp_encode(pixels, s->stride, s->width, s->height, bytes.data(), bytes.size());
+    size_t size = media_bmp_encode(pixels, s->stride, s->width, s->height, nullptr, 0);
+    uint8_t* bytes = size ? encoding_room(size) : nullptr;
+    size_t n = bytes ? media_bmp_encode(pixels, s->stride, s->width, s->height, bytes, size) : 0;
     gfx_surface_unlock(s, 0);
     if (n == 0) return 0;
     char temporary[MAX_PATH];
@@ -22,7 +42,7 @@ int media_write_bmp(Surface* s, const char* name) {
     HANDLE f = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return 0;
     DWORD written = 0;
-    bool whole = WriteFile(f, bytes.data(), static_cast<DWORD>(n), &written, nullptr) && written == n;
+    bool whole = WriteFile(f, bytes, static_cast<DWORD>(n), &written, nullptr) && written == n;
     whole = CloseHandle(f) && whole;
     if (whole && MoveFileA(temporary, name)) return 1;
     DeleteFileA(temporary);

@@ -1,5 +1,7 @@
 // The media thread: plays one file from open to end, answering the requests
 // the controller leaves in the shared record, and ends itself.
+#include <string.h>
+
 #include "../app/fault_guard.h"
 #include "media_state.h"
 
@@ -17,7 +19,7 @@ int64_t clamp_target(int64_t target) {
 }
 
 void post_event(WPARAM code, uint32_t serial) {
-    if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, serial);
+    if (g_media.window) PostMessageA(g_media.window, WM_MEDIA_EVENT, code, serial);
 }
 
 void read_times() {
@@ -48,15 +50,14 @@ void seek_paused() {
 // window may have lost it, and seeks are answered in place.
 void hold_pause() {
     for (;;) {
+        // Looked at, not taken: the request that ends the pause is the main
+        // loop's. Those answered here are cleared once done, and only if the
+        // slot still holds them (a stop placed meanwhile stays).
         int32_t request = g_playback.request;
-        if (request == REQ_SEEK_PAUSED) {
-            seek_paused();
-            g_playback.request = REQ_NONE;
-            continue;
-        }
-        if (request == REQ_SNAPSHOT) {  // of the paused frame; the pause goes on
-            media_take_snapshot();
-            g_playback.request = REQ_NONE;
+        if (request == REQ_SEEK_PAUSED || request == REQ_SNAPSHOT) {
+            if (request == REQ_SEEK_PAUSED) seek_paused();
+            else media_take_snapshot();  // of the paused frame; the pause goes on
+            g_playback.request.compare_exchange_strong(request, REQ_NONE);
             continue;
         }
         if (request != REQ_NONE) return;
@@ -73,16 +74,20 @@ void run_body(void* context) {
     if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
     g_playback.position = 0;
     read_times();
-    media_set_type_name(media_type_name(g_playback.path, g_playback.has_video != 0));
+    media_set_type_name(media_type_name(g_media.path, g_playback.has_video != 0));
     if (FAILED(media_stream_run(true))) return;
     media_apply_volume();
     WPARAM exit_code = MEDIA_EVENT_FAILED;
-    g_playback.request = REQ_NONE;
+    int32_t opening_play = REQ_PLAY;  // the controller's, while it waited for the start
+    g_playback.request.compare_exchange_strong(opening_play, REQ_NONE);
     post_event(MEDIA_EVENT_STARTED, run->serial);
 
     for (int32_t pass_count = 0;; pass_count++) {
         g_playback.state = MEDIA_PLAYING;
-        int32_t request = g_playback.request;
+        // Taken in one step: a request placed while this one is answered waits
+        // in the slot for the next pass.
+        int32_t request = g_playback.request.exchange(REQ_NONE);
+        if (media_request_hook) media_request_hook(request);
         if (request == REQ_STOP) {
             exit_code = MEDIA_EVENT_STOPPED;
             break;
@@ -102,7 +107,6 @@ void run_body(void* context) {
         case REQ_SNAPSHOT: media_take_snapshot(); break;
         default: break;
         }
-        g_playback.request = REQ_NONE;
         if (g_playback.state == MEDIA_PAUSED) {
             media_stream_run(false);
             hold_pause();
@@ -133,13 +137,67 @@ void run_body(void* context) {
     media_teardown();
     g_playback.state = MEDIA_STOPPED;
     media_clear_error();
-    if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
+    if (g_media.window) InvalidateRect(g_media.window, nullptr, TRUE);
     media_set_type_name("");
     if (g_playback.notify) post_event(exit_code, run->serial);
     run->completed = true;
 }
 
 }  // namespace
+
+// The texts and the rectangle the user-interface thread reads are changed
+// under a small lock, as plain copies between fixed buffers that cannot
+// fault: no fault can leave the lock held.
+namespace {
+SRWLOCK g_shared_lock = SRWLOCK_INIT;
+}  // namespace
+
+void media_append_error(const char* line) {
+    size_t add = strlen(line);
+    AcquireSRWLockExclusive(&g_shared_lock);
+    size_t have = strlen(g_playback.error_text);
+    if (have + add < sizeof g_playback.error_text) memcpy(g_playback.error_text + have, line, add + 1);
+    ReleaseSRWLockExclusive(&g_shared_lock);
+}
+
+void media_clear_error() {
+    AcquireSRWLockExclusive(&g_shared_lock);
+    g_playback.error_text[0] = 0;
+    ReleaseSRWLockExclusive(&g_shared_lock);
+}
+
+void media_set_type_name(const char* name) {
+    size_t n = strnlen(name, sizeof g_playback.type_name - 1);
+    AcquireSRWLockExclusive(&g_shared_lock);
+    memcpy(g_playback.type_name, name, n);
+    g_playback.type_name[n] = 0;
+    ReleaseSRWLockExclusive(&g_shared_lock);
+}
+
+void media_store_video_rect(const RECT& r) {
+    AcquireSRWLockExclusive(&g_shared_lock);
+    g_playback.video_rect = r;
+    ReleaseSRWLockExclusive(&g_shared_lock);
+}
+
+void media_copy_type_name(char (&out)[sizeof g_playback.type_name]) {
+    AcquireSRWLockShared(&g_shared_lock);
+    memcpy(out, g_playback.type_name, sizeof out);
+    ReleaseSRWLockShared(&g_shared_lock);
+}
+
+void media_copy_error(char (&out)[sizeof g_playback.error_text]) {
+    AcquireSRWLockShared(&g_shared_lock);
+    memcpy(out, g_playback.error_text, sizeof out);
+    ReleaseSRWLockShared(&g_shared_lock);
+}
+
+RECT media_copy_video_rect() {
+    AcquireSRWLockShared(&g_shared_lock);
+    RECT r = g_playback.video_rect;
+    ReleaseSRWLockShared(&g_shared_lock);
+    return r;
+}
 
 // Ended before any of it was shown or heard, at once and far short of its
 // length, or (a video) with its clock never past the first second of a
@@ -155,8 +213,13 @@ bool media_ended_as_played(bool shown_any, bool video, int64_t reached, int64_t 
 }
 
 void (*media_opening_hook)() = nullptr;
+void (*media_seek_hook)() = nullptr;
+void (*media_request_hook)(int32_t) = nullptr;
 
 DWORD WINAPI media_thread_proc(LPVOID) {
+    g_media.window = g_playback.window;
+    memcpy(g_media.path, g_playback.path, sizeof g_media.path);
+    g_media.path[sizeof g_media.path - 1] = 0;
     g_playback.state = MEDIA_LOADING;
     media_clear_error();
     g_playback.duration = 0;
@@ -169,7 +232,7 @@ DWORD WINAPI media_thread_proc(LPVOID) {
         media_teardown();
         media_set_type_name("");
         if (g_playback.notify) post_event(MEDIA_EVENT_FAILED, run.serial);
-        if (g_playback.window) InvalidateRect(g_playback.window, nullptr, TRUE);
+        if (g_media.window) InvalidateRect(g_media.window, nullptr, TRUE);
     }
     return 0;
 }

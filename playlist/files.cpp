@@ -2,8 +2,6 @@
 // import entry, and saving the list as M3U.
 #include <string.h>
 
-#include <string>
-
 #include "../app/app.h"
 #include "../app/fault_guard.h"
 #include "../ui/ui.h"
@@ -180,18 +178,21 @@ int plist_save_m3u(char* name, size_t size) {
         if (length + 4 > PLIST_PATH_MAX || length + 5 > size) return 0;  // no room for ".m3u": refused
         memcpy(name + length, ".m3u", 5);
     }
-    std::string text = "#EXTM3U\r\n";
-    char path[PLIST_PATH_SIZE];
-    for (int i = 0; plist_get(path, sizeof path, i); i++) text.append(path).append("\r\n");
-
     // Written beside the target and moved over it only when whole, so a
-    // failed save leaves no partial file and keeps what was there.
+    // failed save leaves no partial file and keeps what was there. Each line
+    // goes out through a fixed buffer: the save runs under a message's guard,
+    // and a fault that leaves it by a jump must leave no container behind.
     char temporary[PLIST_PATH_SIZE];
     HANDLE f = create_scratch_beside(name, temporary, sizeof temporary);
     if (f == INVALID_HANDLE_VALUE) return 0;
-    DWORD written = 0;
-    bool whole = WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                 written == text.size();
+    char line[PLIST_PATH_SIZE + 2] = "#EXTM3U";
+    bool whole = true;
+    for (int i = -1; whole && (i < 0 || plist_get(line, PLIST_PATH_SIZE, i)); i++) {
+        size_t n = strlen(line);
+        memcpy(line + n, "\r\n", 2);
+        DWORD written = 0;
+        whole = WriteFile(f, line, static_cast<DWORD>(n + 2), &written, nullptr) && written == n + 2;
+    }
     whole = CloseHandle(f) && whole;
     if (whole && MoveFileExA(temporary, name, MOVEFILE_REPLACE_EXISTING)) return 1;
     DeleteFileA(temporary);

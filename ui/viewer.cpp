@@ -141,12 +141,8 @@ bool full_screen(HWND viewer) { return ui_set_viewer_mode(viewer, VIEWER_MODE_QU
 void erase_background(HWND viewer, HDC dc) {
     int state = media_get_state();
     if (state != MEDIA_PLAYING && state != MEDIA_PAUSED) return;
-    RECT client, video;
-    GetClientRect(viewer, &client);
-    int saved = SaveDC(dc);
-    if (media_get_video_rect(&video)) ExcludeClipRect(dc, video.left, video.top, video.right, video.bottom);
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    RestoreDC(dc, saved);
+    RECT video;
+    media_fill_black(viewer, dc, media_get_video_rect(&video) ? &video : nullptr);
 }
 
 // In full screen the pointer hides unless something it may be needed for is shown.
@@ -172,7 +168,8 @@ void draw_logo(HWND viewer, HDC dc) {
     int cw = client.right, ch = client.bottom;
     int w = g_logo_surface.width, h = g_logo_surface.height;
     HDC logo_dc = nullptr;
-    // The viewer's DC is its own and keeps its clipping between paints.
+    RECT logo = {0, 0, 0, 0};
+    // The viewer's DC is its own and keeps its modes between paints.
     int saved = SaveDC(dc);
     if (w > 0 && h > 0 && gfx_surface_get_dc(&g_logo_surface, &logo_dc, nullptr)) {
         double aspect = static_cast<double>(w) / h;
@@ -189,9 +186,9 @@ void draw_logo(HWND viewer, HDC dc) {
         SetBrushOrgEx(dc, 0, 0, nullptr);
         StretchBlt(dc, x, y, dw, dh, logo_dc, 0, 0, w, h, SRCCOPY);
         gfx_surface_release_dc(&g_logo_surface, &logo_dc);
-        ExcludeClipRect(dc, x, y, x + dw, y + dh);
+        logo = {x, y, x + dw, y + dh};
     }
-    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    media_fill_black(viewer, dc, &logo);
     RestoreDC(dc, saved);
 }
 

@@ -79,15 +79,43 @@ void fault_in_system_code(void*) {
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "RtlMoveMemory")));
     move(nullptr, reinterpret_cast<void*>(16), 64);
 }
+#if defined(__i386__)
+// As a decoder does: a handler frame of its own on the thread's exception
+// list, which lets the fault pass on.
+struct HandlerFrame {
+    HandlerFrame* next;
+    void* handler;
+};
+EXCEPTION_DISPOSITION __cdecl pass_on(EXCEPTION_RECORD*, void*, CONTEXT*, void*) { return ExceptionContinueSearch; }
+void fault_beneath_a_handler_frame(void* context) {
+    HandlerFrame frame;
+    asm volatile("movl %%fs:0, %0" : "=r"(frame.next));
+    frame.handler = reinterpret_cast<void*>(pass_on);
+    asm volatile("movl %0, %%fs:0" : : "r"(&frame) : "memory");
+    fault_in_system_code(context);
+    asm volatile("movl %0, %%fs:0" : : "r"(frame.next) : "memory");
+}
+#else
+void fault_beneath_a_handler_frame(void* context) { fault_in_system_code(context); }
+#endif
+// Whatever the abandoned stack held is written over, as the next calls do.
+__attribute__((noinline)) void overwrite_stack() {
+    volatile unsigned char scratch[16384];
+    for (size_t i = 0; i < sizeof scratch; i++) scratch[i] = 0xEE;
+}
 DWORD WINAPI guarded_thread(void* result) {
-    *static_cast<int*>(result) = app_run_guarded_whole(fault_in_system_code, nullptr);
+    int first = app_run_guarded_whole(fault_beneath_a_handler_frame, nullptr);
+    overwrite_stack();
+    int second = app_run_guarded_whole(fault_in_system_code, nullptr);
+    *static_cast<int*>(result) = first * 10 + second;
     return 0;
 }
 }  // namespace
 
 // A thread guarded as a whole survives a fault inside a system library, as the
-// media thread must when a decoder faults beneath it; the process goes on.
-TEST(FaultGuard, AWholeThreadGuardTakesFaultsInSystemCode) {
+// media thread must when a decoder faults beneath it, and a second one after
+// it (its teardown calls the same decoder); the process goes on.
+TEST(FaultGuard, AWholeThreadGuardTakesFaultsInSystemCodeAgainAndAgain) {
     int result = -1;
     HANDLE t = CreateThread(nullptr, 0, guarded_thread, &result, 0, nullptr);
     ASSERT_EQ(WaitForSingleObject(t, 10000), WAIT_OBJECT_0);
