@@ -129,6 +129,16 @@ HANDLE create_scratch_beside(const char* target, char* out, size_t size) {
     return INVALID_HANDLE_VALUE;
 }
 
+// The default extension follows the chosen type: "list" saved as UTF-8
+// becomes list.m3u8, and the overwrite prompt asks about that name.
+UINT_PTR CALLBACK on_save_dialog_notice(HWND child, UINT message, WPARAM, LPARAM lparam) {
+    const OFNOTIFYA* notice = reinterpret_cast<const OFNOTIFYA*>(lparam);
+    if (message == WM_NOTIFY && notice->hdr.code == CDN_TYPECHANGE)
+        SendMessageA(GetParent(child), CDM_SETDEFEXT, 0,
+                     reinterpret_cast<LPARAM>(notice->lpOFN->nFilterIndex == 2 ? "m3u8" : "m3u"));
+    return 0;
+}
+
 }  // namespace
 
 void (*plist_loading_line_hook)(const char* name);
@@ -176,13 +186,26 @@ int plist_load_file(const char* path) {
 int plist_save_m3u(char* name, size_t size) {
     size_t length = strnlen(name, size);
     if (length >= size) return 0;
-    if (lstrcmpiA(extension(name), ".m3u") != 0) {
+    bool utf8 = lstrcmpiA(extension(name), ".m3u8") == 0;
+    if (!utf8 && lstrcmpiA(extension(name), ".m3u") != 0) {
         if (length + 4 > PLIST_PATH_MAX || length + 5 > size) return 0;  // no room for ".m3u": refused
         memcpy(name + length, ".m3u", 5);
     }
     std::string text = "#EXTM3U\r\n";
     char path[PLIST_PATH_SIZE];
-    for (int i = 0; plist_get(path, sizeof path, i); i++) text.append(path).append("\r\n");
+    for (int i = 0; plist_get(path, sizeof path, i); i++) {
+        if (utf8) {
+            // Every character of the code page has a UTF-8 form, three bytes at most.
+            WCHAR wide[PLIST_PATH_SIZE];
+            char bytes[PLIST_PATH_SIZE * 3];
+            int n = MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE);
+            if (!n || !WideCharToMultiByte(CP_UTF8, 0, wide, -1, bytes, sizeof bytes, nullptr, nullptr)) return 0;
+            text.append(bytes);
+        } else {
+            text.append(path);
+        }
+        text.append("\r\n");
+    }
 
     // Written beside the target and moved over it only when whole, so a
     // failed save leaves no partial file and keeps what was there.
@@ -203,12 +226,14 @@ int plist_save_dialog(HWND owner) {
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = "M3U Playlist File\0*.m3u\0";
+    ofn.lpstrFilter = "M3U Playlist File\0*.m3u\0M3U8 Playlist File (UTF-8)\0*.m3u8\0";
     ofn.lpstrFile = name;
     ofn.nMaxFile = sizeof name;
     ofn.lpstrTitle = "Save Playlist";
     ofn.lpstrDefExt = ".m3u";
-    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    ofn.lpfnHook = on_save_dialog_notice;
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT |
+                OFN_ENABLEHOOK;
     if (!GetSaveFileNameA(&ofn)) return 0;
     if (plist_save_m3u(name, sizeof name)) return 1;
     char text[APP_PATH_SIZE + 64];

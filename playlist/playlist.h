@@ -73,7 +73,8 @@ int plist_load_file(const char* path);
 // up; null but in tests, which put a fault there.
 extern void (*plist_loading_line_hook)(const char* name);
 // Writes the list to name (its buffer holds size bytes; ".m3u" is appended
-// when missing); 1 when the whole file was written.
+// unless it ends in .m3u or .m3u8): a name ending in .m3u8 gets the paths in
+// UTF-8, any other the code page's bytes. 1 when the whole file was written.
 int plist_save_m3u(char* name, size_t size);
 int plist_save_dialog(HWND owner);
 

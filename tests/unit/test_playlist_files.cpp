@@ -156,6 +156,22 @@ TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
     EXPECT_EQ(load(dir + "\\list.M3U"), 1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
 
+    // A name ending in .m3u8 is kept and gets UTF-8 without a byte-order mark,
+    // which loads back to the same list.
+    std::string accented = write("caf\xE9.avi", "x");
+    plist_reset();
+    plist_append(accented.c_str());
+    plist_append(a.c_str());
+    ASSERT_EQ(save("utf.m3u8"), 1);
+    EXPECT_STREQ(name + strlen(name) - 8, "utf.m3u8");
+    EXPECT_EQ(read("utf.m3u8"), "#EXTM3U\r\n" + dir + "\\caf\xC3\xA9.avi\r\n" + a + "\r\n");
+    plist_reset();
+    EXPECT_EQ(load(dir + "\\utf.m3u8"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"caf\xE9.avi", "a.avi"}));
+    plist_reset();
+    plist_append(b.c_str());
+    plist_append(a.c_str());
+
     // Names up to the longest a path may be are saved whole, and a file of the
     // user's that merely looks like a scratch name beside the target is left alone.
     std::string expected = "#EXTM3U\r\n" + b + "\r\n" + a + "\r\n";
