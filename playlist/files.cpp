@@ -133,16 +133,6 @@ HANDLE create_scratch_beside(const char* target, char* out, size_t size) {
     return INVALID_HANDLE_VALUE;
 }
 
-// The default extension follows the chosen type: "list" saved as UTF-8
-// becomes list.m3u8, and the overwrite prompt asks about that name.
-UINT_PTR CALLBACK on_save_dialog_notice(HWND child, UINT message, WPARAM, LPARAM lparam) {
-    const OFNOTIFYA* notice = reinterpret_cast<const OFNOTIFYA*>(lparam);
-    if (message == WM_NOTIFY && notice->hdr.code == CDN_TYPECHANGE)
-        SendMessageA(GetParent(child), CDM_SETDEFEXT, 0,
-                     reinterpret_cast<LPARAM>(notice->lpOFN->nFilterIndex == 2 ? "m3u8" : "m3u"));
-    return 0;
-}
-
 }  // namespace
 
 void (*plist_loading_line_hook)(const char* name);
@@ -250,9 +240,7 @@ int plist_save_dialog(HWND owner) {
     ofn.nMaxFile = sizeof name;
     ofn.lpstrTitle = "Save Playlist";
     ofn.lpstrDefExt = ".m3u";
-    ofn.lpfnHook = on_save_dialog_notice;
-    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT |
-                OFN_ENABLEHOOK;
+    ofn.Flags = OFN_EXPLORER | OFN_ENABLESIZING | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
     if (!GetSaveFileNameA(&ofn)) return 0;
     if (plist_save_m3u(name, sizeof name)) return 1;
     char text[APP_PATH_SIZE + 64];

@@ -1,6 +1,7 @@
-// What a launch may name besides a media file: a folder, and playlists that
-// other players write.
+// Playlists to and from other players, and a folder named at launch.
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 
 #include "viewer_steps.h"
 
@@ -64,5 +65,37 @@ TEST(Launch, AFolderPlaysAndASecondLaunchHandsItsFolderOver) {
     EXPECT_EQ(got[0], "green.wmv");
     std::sort(got.begin() + 1, got.end());
     EXPECT_EQ(got, (std::vector<std::string>{"green.wmv", "red.avi", "steps.avi"}));
+    close_player(&program, viewer);
+}
+
+// Save offers M3U8 beside M3U: choosing it gives the name its extension, and
+// the file holds the paths in UTF-8.
+TEST(Launch, SaveWritesUtf8WhenM3u8IsChosen) {
+    std::string dir = e2e_scratch_dir("save-m3u8");
+    E2eProgram program;
+    HWND viewer = start_player(&program, ::quoted(copy_clip("red.avi", dir + "\\caf\xE9.avi")));
+    ASSERT_TRUE(viewer);
+    HWND list = open_playlist(&program, viewer);
+    ASSERT_TRUE(list);
+    PostMessageA(GetParent(list), WM_COMMAND, 40022, 0);
+    HWND save = e2e_wait_window(program.pid, "#32770", "Save Playlist", 10000);
+    ASSERT_TRUE(save);
+    HWND types = GetDlgItem(save, 0x470);
+    ASSERT_EQ(SendMessageA(types, CB_SETCURSEL, 1, 0), 1) << "no second type";
+    for (WORD notice : {CBN_SELCHANGE, CBN_SELENDOK})  // as a choice with the mouse sends them
+        SendMessageA(save, WM_COMMAND, MAKEWPARAM(0x470, notice), reinterpret_cast<LPARAM>(types));
+    HWND name = GetDlgItem(save, 0x47C);  // the file name field: a combo box
+    if (!name) name = GetDlgItem(save, 0x480);  // or an edit, in the older layout
+    ASSERT_TRUE(name);
+    std::string target = dir + "\\saved";
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+    e2e_press(save, IDOK);
+    std::string bytes;
+    EXPECT_TRUE(e2e_wait_until([&] {
+        std::ifstream in(target + ".m3u8", std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return !bytes.empty();
+    }, 10000));
+    EXPECT_EQ(bytes, "#EXTM3U\r\n" + dir + "\\caf\xC3\xA9.avi\r\n");
     close_player(&program, viewer);
 }
