@@ -38,10 +38,11 @@ SharedHandoff* app_shared_handoff();
 // terminator lies inside the record's record_size bytes and that fits out.
 int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size);
 
-// The media file a command line names, into path_out of size bytes (empty
-// when none exists); 0 only for an empty command line.
+// The media file or folder a command line names, into path_out of size bytes
+// (empty when none exists); 0 only for an empty command line.
 int app_parse_command_line(const char* command_line, char* path_out, size_t size);
 int app_file_exists(const char* path);
+int app_folder_exists(const char* path);
 // The target of a shortcut into target_out of size bytes; 0 (and the buffer
 // untouched) when it cannot be read or does not fit.
 int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_path);

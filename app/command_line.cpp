@@ -16,15 +16,35 @@ int app_file_exists(const char* path) {
     return 1;
 }
 
+int app_folder_exists(const char* path) {
+    if (!path || !path[0]) return 0;
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+}
+
 int app_parse_command_line(const char* command_line, char* path_out, size_t size) {
     if (!command_line || !command_line[0] || !path_out || size == 0) return 0;
-    char guess[APP_PATH_SIZE], quoted[APP_PATH_SIZE];
+    char guess[APP_PATH_SIZE], quoted[APP_PATH_SIZE], whole[APP_PATH_SIZE];
     app_command_line_candidates(command_line, guess, quoted, sizeof guess);
+    // A folder's name has no dot to end it: the whole line, spaces and all,
+    // without the blanks and quotes around it, may name one.
+    const char* from = command_line;
+    while (*from == ' ' || *from == '"') from++;
+    size_t n = strlen(from);
+    while (n > 0 && (from[n - 1] == ' ' || from[n - 1] == '"')) n--;
+    whole[0] = 0;
+    if (n < sizeof whole) {
+        memcpy(whole, from, n);
+        whole[n] = 0;
+    }
     path_out[0] = 0;
     if (app_file_exists(guess)) app_copy_text(path_out, size, guess);
     else if (app_file_exists(quoted)) app_copy_text(path_out, size, quoted);
+    else if (app_folder_exists(guess)) app_copy_text(path_out, size, guess);
+    else if (app_folder_exists(quoted)) app_copy_text(path_out, size, quoted);
+    else if (app_folder_exists(whole)) app_copy_text(path_out, size, whole);
 
-    size_t n = strlen(path_out);
+    n = strlen(path_out);
     if (n >= 4 && strcmp(path_out + n - 4, ".lnk") == 0) app_resolve_shortcut(path_out, size, path_out);
     return 1;
 }

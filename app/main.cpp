@@ -25,7 +25,9 @@ void run_program(void* context) {
     plist_reset();
     media_set_option(MEDIA_OPTION_ASPECT, 1);
 
-    if (app_parse_command_line(a->command_line, path, sizeof path) == 1 && app_file_exists(path)) {
+    // A file, or a folder whose files are imported as a drop's are.
+    if (app_parse_command_line(a->command_line, path, sizeof path) == 1 &&
+        (app_file_exists(path) || app_folder_exists(path))) {
         if (app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr)) {
             // A launch whose file was not taken still leaves: a copy of its own
             // beside a slow running one would take the next launches' files.

@@ -33,14 +33,6 @@ struct LoadContext {
     bool utf8;
 };
 
-bool utf8_to_ansi(char* text, size_t size) {
-    WCHAR wide[PLIST_PATH_SIZE];
-    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, PLIST_PATH_SIZE)) return false;
-    BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, text, static_cast<int>(size), nullptr, &lossy);
-    return n > 0 && !lossy;
-}
-
 bool is_absolute(const char* name) {
     return name[0] == '\\' || name[0] == '/' || (name[0] && name[1] == ':');
 }
@@ -58,14 +50,22 @@ bool resolve(const char* name, const char* folder, char* out, size_t size) {
     return true;
 }
 
-void add_line(const char* line, size_t length, void* context) {
-    LoadContext* c = static_cast<LoadContext*>(context);
-    char name[PLIST_PATH_SIZE], found[PLIST_PATH_SIZE];
-    if (!plist_name_from_line(line, length, name, sizeof name)) return;
-    if (c->utf8 && !utf8_to_ansi(name, sizeof name)) return;  // no such name in this system's code page
+void add_name(const char* name, LoadContext* c) {
+    char found[PLIST_PATH_SIZE];
     if (plist_loading_line_hook) plist_loading_line_hook(name);
     if (resolve(name, c->folder, found, sizeof found)) plist_add_path(found);
 }
+
+void add_line(const char* line, size_t length, void* context) {
+    LoadContext* c = static_cast<LoadContext*>(context);
+    char name[PLIST_PATH_SIZE];
+    if (!plist_name_from_line(line, length, name, sizeof name)) return;
+    if (c->utf8 && !plist_utf8_to_ansi(name, name, sizeof name)) return;  // no such name in this system's code page
+    add_name(name, c);
+}
+
+// The XSPF parser hands over whole paths, already in the code page.
+void add_xspf_location(const char* path, size_t, void* context) { add_name(path, static_cast<LoadContext*>(context)); }
 
 // The whole file as NUL-terminated text; null when it cannot be read.
 char* read_text(const char* path) {
@@ -86,14 +86,18 @@ char* read_text(const char* path) {
 
 struct ParseArgs {
     const char* text;
-    bool plain_allowed;
+    bool plain_allowed, xspf;
     LoadContext* context;
     int kind;
 };
 
 void parse_guarded(void* p) {
     ParseArgs* a = static_cast<ParseArgs*>(p);
-    a->kind = plist_parse_text(a->text, a->plain_allowed, add_line, a->context);
+    if (a->xspf)
+        a->kind = plist_parse_xspf(a->text, plist_utf8_to_ansi, add_xspf_location, a->context) > 0 ? PLIST_TEXT_XSPF
+                                                                                                 : PLIST_TEXT_NONE;
+    else
+        a->kind = plist_parse_text(a->text, a->plain_allowed, add_line, a->context);
 }
 
 bool already_loading(const char* full) {
@@ -131,15 +135,28 @@ HANDLE create_scratch_beside(const char* target, char* out, size_t size) {
 
 void (*plist_loading_line_hook)(const char* name);
 
+int plist_utf8_to_ansi(const char* utf8, char* out, size_t size) {
+    WCHAR wide[PLIST_PATH_SIZE];
+    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, PLIST_PATH_SIZE)) return 0;
+    // A best-fit look-alike (a for a-macron) would name another file.
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, static_cast<int>(size), nullptr, &lossy);
+    return n > 0 && !lossy;
+}
+
 bool plist_is_playlist_file(const char* path) {
-    if (has_extension(path, ".m3u") || has_extension(path, ".pls") || has_extension(path, ".m3u8")) return true;
+    if (has_extension(path, ".m3u") || has_extension(path, ".pls") || has_extension(path, ".m3u8") ||
+        has_extension(path, ".xspf"))
+        return true;
     HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     char head[201] = {};
     DWORD got = 0;
     BOOL read = ReadFile(f, head, 200, &got, nullptr);
     CloseHandle(f);
-    if (!read || got < 200) return false;
+    if (!read) return false;
+    if (plist_text_is_xspf(head)) return true;  // however short
+    if (got < 200) return false;
     return plist_find_text(head, "#EXTM3U", true) || plist_find_text(head, "[playlist]", true);
 }
 
@@ -163,7 +180,9 @@ int plist_load_file(const char* path) {
     // loaded again.
     int depth = g_depth;
     lstrcpynA(g_loading[g_depth++], full, PLIST_PATH_SIZE);
-    ParseArgs args = {text, plain_allowed, &context, PLIST_TEXT_NONE};
+    bool xspf = has_extension(path, ".xspf") ||
+                (!plain_allowed && !has_extension(path, ".pls") && plist_text_is_xspf(text));
+    ParseArgs args = {text, plain_allowed, xspf, &context, PLIST_TEXT_NONE};
     if (!app_run_guarded(parse_guarded, &args)) args.kind = PLIST_TEXT_NONE;
     g_depth = depth;
     GlobalFree(text);
@@ -171,10 +190,22 @@ int plist_load_file(const char* path) {
     return args.kind != PLIST_TEXT_NONE ? 1 : 0;
 }
 
+// One entry as the saved file holds it: the code page's bytes, or UTF-8 for .m3u8.
+static bool entry_line(const char* path, bool utf8, char* out, size_t size) {
+    if (!utf8) {
+        lstrcpynA(out, path, static_cast<int>(size));
+        return true;
+    }
+    WCHAR wide[PLIST_PATH_SIZE];
+    return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE) &&
+           WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr);
+}
+
 int plist_save_m3u(char* name, size_t size) {
     size_t length = strnlen(name, size);
     if (length >= size) return 0;
-    if (lstrcmpiA(extension(name), ".m3u") != 0) {
+    bool utf8 = lstrcmpiA(extension(name), ".m3u8") == 0;
+    if (!utf8 && lstrcmpiA(extension(name), ".m3u") != 0) {
         if (length + 4 > PLIST_PATH_MAX || length + 5 > size) return 0;  // no room for ".m3u": refused
         memcpy(name + length, ".m3u", 5);
     }
@@ -185,9 +216,15 @@ int plist_save_m3u(char* name, size_t size) {
     char temporary[PLIST_PATH_SIZE];
     HANDLE f = create_scratch_beside(name, temporary, sizeof temporary);
     if (f == INVALID_HANDLE_VALUE) return 0;
-    char line[PLIST_PATH_SIZE + 2] = "#EXTM3U";
+    // Every character of the code page has a UTF-8 form, three bytes at most.
+    char line[PLIST_PATH_SIZE * 3 + 2] = "#EXTM3U";
+    char path[PLIST_PATH_SIZE];
     bool whole = true;
-    for (int i = -1; whole && (i < 0 || plist_get(line, PLIST_PATH_SIZE, i)); i++) {
+    for (int i = -1; whole && (i < 0 || plist_get(path, sizeof path, i)); i++) {
+        if (i >= 0 && !entry_line(path, utf8, line, PLIST_PATH_SIZE * 3)) {
+            whole = false;
+            break;
+        }
         size_t n = strlen(line);
         memcpy(line + n, "\r\n", 2);
         DWORD written = 0;
@@ -204,7 +241,7 @@ int plist_save_dialog(HWND owner) {
     OPENFILENAMEA ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = "M3U Playlist File\0*.m3u\0";
+    ofn.lpstrFilter = "M3U Playlist File\0*.m3u\0M3U8 Playlist File (UTF-8)\0*.m3u8\0";
     ofn.lpstrFile = name;
     ofn.nMaxFile = sizeof name;
     ofn.lpstrTitle = "Save Playlist";

@@ -78,9 +78,9 @@ int plist_open_dialog(HWND owner, bool append) {
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter =
-        "All Known Media Files\0*.m3u;*.m3u8;*.pls;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;*.mpv2;*.dat;"
+        "All Known Media Files\0*.m3u;*.m3u8;*.pls;*.xspf;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;*.mpv2;*.dat;"
         "*.vob;*.avi;*.wav;*.wmv;*.wma;*.divx;*.asf;*.ogg;*.ogv;*.mid;*.midi\0"
-        "Supported Playlist Files\0*.m3u;*.m3u8;*.pls;\0"
+        "Supported Playlist Files\0*.m3u;*.m3u8;*.pls;*.xspf;\0"
         "All Files\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = names;

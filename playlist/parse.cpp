@@ -2,6 +2,8 @@
 // No file or window calls here, so it can be tested and fuzzed alone.
 #include <string.h>
 
+#include <string>
+
 #include "playlist.h"
 
 namespace {
@@ -109,4 +111,210 @@ int plist_name_from_line(const char* line, size_t length, char* out, size_t size
     }
     out[n] = 0;
     return n > 0;
+}
+
+// XSPF: the <location> of each <track>, in document order.
+
+namespace {
+
+bool xml_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Appends the UTF-8 form of a code point; false for one no text may hold.
+bool put_utf8(std::string& out, unsigned long c) {
+    if (c == 0 || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return false;
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return true;
+}
+
+// The XML text between from and to with its entities and character
+// references resolved; false for a reference to no character. An '&' that
+// starts nothing known is kept as it stands.
+bool unescape_xml(const char* from, const char* to, std::string& out) {
+    static const char* const names[][2] = {{"lt;", "<"}, {"gt;", ">"}, {"amp;", "&"}, {"apos;", "'"}, {"quot;", "\""}};
+    for (const char* p = from; p < to; p++) {
+        if (*p != '&') {
+            out += *p;
+            continue;
+        }
+        size_t left = static_cast<size_t>(to - p - 1);
+        bool named = false;
+        for (const auto& n : names) {
+            size_t k = strlen(n[0]);
+            if (left >= k && strncmp(p + 1, n[0], k) == 0) {
+                out += n[1];
+                p += k;
+                named = true;
+                break;
+            }
+        }
+        if (named) continue;
+        if (left >= 3 && p[1] == '#') {
+            bool hex = p[2] == 'x';
+            const char* q = p + (hex ? 3 : 2);
+            unsigned long c = 0;
+            int digits = 0;
+            for (; q < to && *q != ';'; q++, digits++) {
+                int d = hex ? hex_digit(*q) : (*q >= '0' && *q <= '9' ? *q - '0' : -1);
+                if (d < 0 || digits >= 8) return false;
+                c = c * (hex ? 16 : 10) + static_cast<unsigned long>(d);
+            }
+            if (q >= to || digits == 0 || !put_utf8(out, c)) return false;
+            p = q;
+            continue;
+        }
+        out += '&';
+    }
+    return true;
+}
+
+// One location's text as a path in the system's code page; false when it
+// names nothing this system can hold.
+bool location_to_path(const char* from, const char* to, PlistUtf8ToAnsiFn to_ansi, char* out, size_t size) {
+    while (from < to && xml_space(*from)) from++;
+    while (to > from && xml_space(to[-1])) to--;
+    std::string text, bytes;
+    if (!unescape_xml(from, to, text)) return false;
+    // file:///C:/x and file://localhost/C:/x are C:\x; file://server/x is \\server\x.
+    size_t at = 0;
+    bool url = starts_with(text.c_str(), text.size(), "file://");
+    if (url) {
+        at = 7;
+        if (starts_with(text.c_str() + at, text.size() - at, "localhost/")) at += 9;
+        if (text[at] == '/') at++;
+        else bytes = "\\\\";
+    }
+    // A location is a URI: its escapes are undone whether it is a URL or a path.
+    for (size_t i = at; i < text.size(); i++) {
+        char c = text[i];
+        if (c == '%' && i + 2 < text.size() && hex_digit(text[i + 1]) >= 0 && hex_digit(text[i + 2]) >= 0) {
+            c = static_cast<char>(hex_digit(text[i + 1]) * 16 + hex_digit(text[i + 2]));
+            i += 2;
+            if (c == 0) return false;
+        } else if (url && c == '/') {
+            c = '\\';
+        }
+        bytes += c;
+    }
+    if (bytes.empty()) return false;
+    // Text that is not UTF-8 was written in the system's own code page by an
+    // older tool: its bytes are the path as they stand.
+    if (!plist_is_utf8(bytes.c_str())) {
+        if (bytes.size() > PLIST_PATH_MAX || bytes.size() >= size) return false;
+        memcpy(out, bytes.c_str(), bytes.size() + 1);
+        return true;
+    }
+    if (!to_ansi(bytes.c_str(), out, size)) return false;
+    return out[0] && strlen(out) <= PLIST_PATH_MAX;
+}
+
+// Past the tag that starts at p ('<'), quoted attribute values included.
+const char* tag_end(const char* p) {
+    char quote = 0;
+    for (p++; *p; p++) {
+        if (quote) {
+            if (*p == quote) quote = 0;
+        } else if (*p == '"' || *p == '\'') {
+            quote = *p;
+        } else if (*p == '>') {
+            return p + 1;
+        }
+    }
+    return p;
+}
+
+bool tag_is(const char* p, const char* name) {
+    size_t n = strlen(name);
+    return strncmp(p, name, n) == 0 && (xml_space(p[n]) || p[n] == '>' || p[n] == '/');
+}
+
+const char* skip_past(const char* p, const char* end_mark) {
+    const char* found = strstr(p, end_mark);
+    return found ? found + strlen(end_mark) : p + strlen(p);
+}
+
+}  // namespace
+
+bool plist_is_utf8(const char* text) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        int follow = *p < 0x80 ? 0 : (*p & 0xE0) == 0xC0 ? 1 : (*p & 0xF0) == 0xE0 ? 2 : (*p & 0xF8) == 0xF0 ? 3 : -1;
+        if (follow < 0 || (follow == 1 && *p < 0xC2)) return false;
+        p++;
+        for (int i = 0; i < follow; i++, p++)
+            if ((*p & 0xC0) != 0x80) return false;
+    }
+    return true;
+}
+
+int plist_utf8_to_latin1(const char* utf8, char* out, size_t size) {
+    size_t n = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p; n++) {
+        unsigned c = *p++;
+        if (c >= 0x80) {
+            if ((c & 0xE0) != 0xC0 || (*p & 0xC0) != 0x80) return 0;  // beyond U+07FF, or broken
+            c = (c & 0x1F) << 6 | (*p++ & 0x3F);
+            if (c > 0xFF) return 0;
+        }
+        if (n + 1 >= size) return 0;
+        out[n] = static_cast<char>(c);
+    }
+    if (size == 0) return 0;
+    out[n] = 0;
+    return 1;
+}
+
+bool plist_text_is_xspf(const char* text) {
+    if (!text) return false;
+    if (plist_text_has_bom(text)) text += 3;
+    while (xml_space(*text)) text++;
+    return strncmp(text, "<?xml", 5) == 0 || strncmp(text, "<playlist", 9) == 0;
+}
+
+int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn each, void* context) {
+    if (!text) return 0;
+    if (!to_ansi) to_ansi = plist_utf8_to_latin1;
+    int found = 0;
+    bool in_track = false, located = false;
+    for (const char* p = strchr(text, '<'); p; p = strchr(p, '<')) {
+        if (strncmp(p, "<!--", 4) == 0) {
+            p = skip_past(p + 4, "-->");
+        } else if (strncmp(p, "<![CDATA[", 9) == 0) {
+            p = skip_past(p + 9, "]]>");
+        } else if (tag_is(p + 1, "track")) {
+            p = tag_end(p);
+            in_track = p[-1] == '>' && p[-2] != '/';
+            located = false;
+        } else if (tag_is(p + 1, "/track")) {
+            in_track = false;
+            p = tag_end(p);
+        } else if (in_track && !located && tag_is(p + 1, "location")) {
+            // The first location of a track is its file; others are alternatives.
+            p = tag_end(p);
+            if (p[-1] != '>' || p[-2] == '/') continue;
+            const char* close = strstr(p, "</location");
+            if (!close) break;
+            located = true;
+            char path[PLIST_PATH_SIZE];
+            found++;
+            if (location_to_path(p, close, to_ansi, path, sizeof path)) each(path, strlen(path), context);
+            p = close;
+        } else {
+            p = tag_end(p);
+        }
+    }
+    return found;
 }

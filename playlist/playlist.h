@@ -60,6 +60,7 @@ int plist_tell_not_added();
 #define PLIST_TEXT_M3U 1
 #define PLIST_TEXT_PLS 2
 #define PLIST_TEXT_PLAIN 3  // a .m3u or .m3u8 with neither marker: a name on every line
+#define PLIST_TEXT_XSPF 4
 typedef void (*PlistNameFn)(const char* line, size_t length, void* context);
 int plist_parse_text(const char* text, bool plain_allowed, PlistNameFn each, void* context);
 const char* plist_find_text(const char* text, const char* pattern, bool ignore_case);
@@ -67,13 +68,29 @@ bool plist_text_has_bom(const char* text);
 // A line as a file name into out: file:// URLs become local paths; 0 for an
 // empty line or one longer than a path may be (never cut short).
 int plist_name_from_line(const char* line, size_t length, char* out, size_t size);
+// XSPF: each <track>'s first <location>, a file:// URL or a path, with its
+// XML references and percent escapes undone, handed to each in document
+// order as a NUL-terminated path in the system's code page; a location no
+// such path can hold is left out. to_ansi turns UTF-8 into that code page
+// (1 when every character has a form there); null takes Latin-1. The result
+// is the number of tracks with a location, left-out ones included.
+typedef int (*PlistUtf8ToAnsiFn)(const char* utf8, char* out, size_t size);
+int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn each, void* context);
+// An XML declaration or a <playlist element at the start (after a
+// byte-order mark and white space).
+bool plist_text_is_xspf(const char* text);
+bool plist_is_utf8(const char* text);
+int plist_utf8_to_latin1(const char* utf8, char* out, size_t size);
+// The same through the system's ANSI code page, refusing best-fit look-alikes.
+int plist_utf8_to_ansi(const char* utf8, char* out, size_t size);
 bool plist_is_playlist_file(const char* path);
 int plist_load_file(const char* path);
 // Called with each name a playlist being loaded yields, before it is looked
 // up; null but in tests, which put a fault there.
 extern void (*plist_loading_line_hook)(const char* name);
 // Writes the list to name (its buffer holds size bytes; ".m3u" is appended
-// when missing); 1 when the whole file was written.
+// unless it ends in .m3u or .m3u8): a name ending in .m3u8 gets the paths in
+// UTF-8, any other the code page's bytes. 1 when the whole file was written.
 int plist_save_m3u(char* name, size_t size);
 int plist_save_dialog(HWND owner);
 

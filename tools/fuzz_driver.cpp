@@ -2,7 +2,7 @@
 // build machine, under AddressSanitizer and UndefinedBehaviorSanitizer: the
 // playlist text parser, the hand-off record reader, the BMP writer, the title
 // clock, the command line's path candidates and the graphics operations on
-// every row-routine table the processor runs. A sanitizer stops the run at the first
+// every row-routine table the processor runs, and the XSPF reader. A sanitizer stops the run at the first
 // fault; the checks below count wrong results. Usage: fuzz_driver INPUTS SEED
 #include <stdint.h>
 #include <stdio.h>
@@ -64,6 +64,43 @@ std::string playlist_input() {
         }
     }
     return s;
+}
+
+const char* const XSPF_SEEDS[] = {
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">"
+    "<trackList><track><location>file:///Z:/tmp/My%20Song%C3%A9.mp3</location><title>a &amp; b</title></track>"
+    "<track><title>no location</title></track><!-- <track><location>x</location></track> -->"
+    "<track><location a='>'>C:\\caf&#233;&#x4E2D;&lt;.ogg</location><location>second</location></track>"
+    "<track/><track><location/></track><track><location>file://server/share/x%00.avi</location></track>"
+    "</trackList></playlist>",
+    "<playlist><trackList><track><location><![CDATA[x]]>&#99999999999;&#;&#x;&bogus;</location></track>",
+};
+
+// Every path handed over is whole, fits a playlist entry and lies in the
+// buffer the parser gave; the count covers them.
+void fuzz_xspf() {
+    std::string s;
+    if (next() % 4 == 0) {
+        for (int i = 0, n = below(600); i < n; i++) s += "<>/&#;x%\"a "[below(12)];
+    } else {
+        s = XSPF_SEEDS[below(2)];
+        for (int i = 0, edits = 1 + below(10); i < edits && !s.empty(); i++) {
+            size_t at = static_cast<size_t>(below(static_cast<int>(s.size())));
+            switch (below(4)) {
+            case 0: s[at] = static_cast<char>(next()); break;
+            case 1: s.insert(at, 1, "<>/&#;%'\""[below(9)]); break;
+            case 2: s.erase(at, 1 + static_cast<size_t>(below(20))); break;
+            default: s.insert(at, std::string(static_cast<size_t>(below(400)), next() & 1 ? 'x' : '\xE9')); break;
+            }
+        }
+    }
+    int handed = 0;
+    int found = plist_parse_xspf(s.c_str(), nullptr, [](const char* path, size_t n, void* c) {
+        ++*static_cast<int*>(c);
+        CHECK(n > 0 && n <= 259 && strlen(path) == n);
+    }, &handed);
+    CHECK(handed <= found);
+    plist_text_is_xspf(s.c_str());
 }
 
 struct Lines {
@@ -214,8 +251,9 @@ int main(int argc, char** argv) {
     gfx_build_checker_pattern(0x00C0C0C0, 0x40404040);
     for (int i = 0; i < 19 * 29; i++) src.pixels[i] = next();
     long done = 0;
-    for (long i = 0; i < inputs; i++, done += 6) {
+    for (long i = 0; i < inputs; i++, done += 7) {
         fuzz_playlist();
+        fuzz_xspf();
         fuzz_handoff();
         fuzz_bmp();
         fuzz_title();

@@ -22,6 +22,7 @@ protected:
     void TearDown() override {
         for (auto& f : made) DeleteFileA(f.c_str());
         RemoveDirectoryA((dir + "\\a folder.d").c_str());
+        RemoveDirectoryA((dir + "\\my album").c_str());
         RemoveDirectoryA(dir.c_str());
     }
     std::string make(const std::string& name) {
@@ -83,10 +84,19 @@ TEST_F(CommandLine, FindsPathsWithSpacesQuotesAndTrailingText) {
     EXPECT_EQ(parse("abc"), "");
     EXPECT_EQ(parse("C:\\no such folder\\none.mp3"), "");
 
-    std::string folder = dir + "\\a folder.d";
+    // A folder is named too: quoted or not, with or without its trailing
+    // separator, with no dot to end its name.
+    std::string folder = dir + "\\a folder.d", album = dir + "\\my album";
     CreateDirectoryA(folder.c_str(), nullptr);
-    EXPECT_EQ(parse(folder), "");
+    CreateDirectoryA(album.c_str(), nullptr);
+    EXPECT_EQ(parse(folder), folder);
+    EXPECT_EQ(parse(folder + "\\"), folder + "\\");
+    EXPECT_EQ(parse("\"" + album + "\\\""), album + "\\");
+    EXPECT_EQ(parse(album), album);
+    EXPECT_EQ(parse(album + "\\ "), album + "\\");
     EXPECT_EQ(app_file_exists(folder.c_str()), 0);
+    EXPECT_EQ(app_folder_exists(folder.c_str()), 1);
+    EXPECT_EQ(app_folder_exists(spaced.c_str()), 0);
     EXPECT_EQ(app_file_exists(spaced.c_str()), 1);
     EXPECT_EQ(app_file_exists(""), 0);
 

@@ -26,6 +26,14 @@ std::string name_of(const std::string& line) {
     return plist_name_from_line(line.data(), line.size(), out, sizeof out) ? out : "<refused>";
 }
 
+std::vector<std::string> xspf_paths(const std::string& text, int* found) {
+    std::vector<std::string> out;
+    *found = plist_parse_xspf(text.c_str(), plist_utf8_to_ansi, [](const char* path, size_t, void* c) {
+        static_cast<std::vector<std::string>*>(c)->push_back(path);
+    }, &out);
+    return out;
+}
+
 std::vector<std::string> entries() {
     std::vector<std::string> out;
     char path[PLIST_PATH_SIZE];
@@ -91,6 +99,35 @@ TEST(PlaylistText, MarkersLinesAndValues) {
     EXPECT_EQ(plist_find_text("", "", true), nullptr);
 }
 
+// Each track's first location, in document order, as a path in the code
+// page (here 1252); a location with a character the code page lacks is left out.
+TEST(PlaylistText, XspfLocations) {
+    int found = 0;
+    std::string text =
+        "junk <b>before</b><?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><title>no <location>x</location></title>\n"
+        "<trackList>\n"
+        " <track><title>no location</title></track>\n"
+        " <track>\n   <location>\n     file:///C:/My%20Music/caf%C3%A9.mp3\n   </location>"
+        "<location>an alternative</location></track>\n"
+        " <!-- <track><location>C:\\commented.mp3</location></track> -->\n"
+        " <track><location>C:\\Tom &amp; Jerry &lt;1&gt; &apos;x&apos; &quot;y&quot;.avi</location></track>\n"
+        " <track><location a=\"&gt;\">rel/na&#xEF;ve&#233;.ogg</location></track>\n"
+        " <track><location>file:///C:/%E4%B8%AD.mp3</location></track>\n"
+        " <track><location>file://server/share/a.mp3</location></track>\n"
+        " <track><location>&#0;bad</location></track>\n"
+        "</trackList></playlist> trailing junk <track><location>";
+    EXPECT_EQ(xspf_paths(text, &found),
+              (std::vector<std::string>{"C:\\My Music\\caf\xE9.mp3", "C:\\Tom & Jerry <1> 'x' \"y\".avi",
+                                        "rel/na\xEFve\xE9.ogg", "\\\\server\\share\\a.mp3"}));
+    EXPECT_EQ(found, 6);
+    EXPECT_TRUE(xspf_paths("<playlist><trackList></trackList></playlist>", &found).empty());
+    EXPECT_EQ(found, 0);
+    EXPECT_TRUE(plist_text_is_xspf("\xEF\xBB\xBF \r\n<?xml version=\"1.0\"?>"));
+    EXPECT_TRUE(plist_text_is_xspf("<playlist version=\"1\">"));
+    EXPECT_FALSE(plist_text_is_xspf("#EXTM3U\n<?xml"));
+}
+
 TEST_F(PlaylistFiles, LoadsResolvesAndNestsWithoutLoopingForever) {
     std::string a = write("a clip.avi", "x"), b = write("sub\\b clip.avi", "x");
     write("sub\\inner.m3u", "#EXTM3U\r\nb clip.avi\r\n..\\a clip.avi\r\n");  // relative to its own folder
@@ -119,6 +156,10 @@ TEST_F(PlaylistFiles, LoadsResolvesAndNestsWithoutLoopingForever) {
     EXPECT_TRUE(plist_is_playlist_file(write("songs.txt", "#extm3u\n" + std::string(300, ' ')).c_str()));
     EXPECT_FALSE(plist_is_playlist_file(write("late.txt", std::string(300, ' ') + "#EXTM3U\n").c_str()));
     EXPECT_FALSE(plist_is_playlist_file(write("short.txt", "#EXTM3U\n").c_str()));  // fewer than 200 bytes
+    // XSPF by its start, however short, its locations beside the list.
+    plist_reset();
+    EXPECT_EQ(load(write("other.txt", "<playlist><trackList><track><location>a%20clip.avi</location></track>")), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"a clip.avi"}));
     // UTF-8 with a byte-order mark, in a plain list without a marker.
     plist_reset();
     std::string accented = write("caf\xE9.avi", "x");  // in this system's code page
@@ -155,6 +196,22 @@ TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
     plist_reset();
     EXPECT_EQ(load(dir + "\\list.M3U"), 1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
+
+    // A name ending in .m3u8 is kept and gets UTF-8 without a byte-order mark,
+    // which loads back to the same list.
+    std::string accented = write("caf\xE9.avi", "x");
+    plist_reset();
+    plist_append(accented.c_str());
+    plist_append(a.c_str());
+    ASSERT_EQ(save("utf.m3u8"), 1);
+    EXPECT_STREQ(name + strlen(name) - 8, "utf.m3u8");
+    EXPECT_EQ(read("utf.m3u8"), "#EXTM3U\r\n" + dir + "\\caf\xC3\xA9.avi\r\n" + a + "\r\n");
+    plist_reset();
+    EXPECT_EQ(load(dir + "\\utf.m3u8"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"caf\xE9.avi", "a.avi"}));
+    plist_reset();
+    plist_append(b.c_str());
+    plist_append(a.c_str());
 
     // Names up to the longest a path may be are saved whole, and a file of the
     // user's that merely looks like a scratch name beside the target is left alone.
