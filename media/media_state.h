@@ -76,6 +76,7 @@ struct MediaObjects {
     // the last run after a seek on some platforms, so it is offset by hand.
     int64_t clock_base;
     int64_t frames_presented;  // new frames carried to the window, for the benchmark
+    int64_t frames_on_time;    // of those, shown within a frame's time of their stamp
     RECT last_dest;            // where the previous frame went, in client coordinates
     bool work_is_current;      // the work surface holds the smoothed frame on screen
 };

@@ -194,7 +194,14 @@ int media_present_frame(bool advance) {
     src.right -= 1;
     src.bottom -= 1;
     if (!media_blit_frame(&dest, &src)) return 1;
-    if (fresh) g_media.frames_presented++;
+    if (fresh) {
+        g_media.frames_presented++;
+        // On time: on the screen within one frame's length of its stamp.
+        STREAM_TIME start = 0, end = 0, now = 0;
+        if (SUCCEEDED(g_media.stream_sample->GetSampleTimes(&start, &end, &now)) && end > start &&
+            now - start <= end - start && start - now <= end - start)
+            g_media.frames_on_time++;
+    }
     return 0;
 }
 

@@ -93,6 +93,7 @@ HRESULT media_open_stream() {
     g_base_pending = false;
     g_media.clock_base = 0;
     g_media.frames_presented = 0;
+    g_media.frames_on_time = 0;
     g_applied_volume = -1;
     return 0;
 }
