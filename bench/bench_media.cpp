@@ -1,7 +1,7 @@
 // Times video presentation: the smoothing filter on 640 x 480 and 800 x 600
 // frames beside memcpy of the same bytes, and a real playback of a 720p clip
-// counting the frames presented and the media thread's processor time.
-// Prints "name = value" lines. Usage: bench_media <clip> <frames in the clip>
+// counting the frames presented, those on time, and the media thread's
+// processor time. Prints "name = value" lines.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -28,7 +28,9 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
-void playback(const char* clip, int clip_frames) {
+// With a name, prints only the share of the clip's frames shown on time
+// under that name.
+void playback(const char* clip, int clip_frames, const char* name) {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = window_proc;
     wc.hInstance = GetModuleHandleA(nullptr);
@@ -63,12 +65,17 @@ void playback(const char* clip, int clip_frames) {
         if (now > cpu) cpu = now;
         Sleep(20);
     }
-    int64_t presented = g_media.frames_presented;
+    int64_t presented = g_media.frames_presented, on_time = g_media.frames_on_time;
     media_stop();
     DestroyWindow(window);
+    if (name) {
+        printf("%s = %.3f\n", name, clip_frames ? static_cast<double>(on_time) / clip_frames : 0.0);
+        return;
+    }
     printf("playback_frames_presented = %lld\n", static_cast<long long>(presented));
     printf("playback_frames_in_clip = %d\n", clip_frames);
     printf("playback_presented_ratio = %.3f\n", clip_frames ? static_cast<double>(presented) / clip_frames : 0.0);
+    printf("playback_on_time_ratio = %.3f\n", clip_frames ? static_cast<double>(on_time) / clip_frames : 0.0);
     printf("playback_cpu_ms_per_frame = %.2f\n", presented ? cpu * 1000 / presented : 0.0);
 }
 
@@ -136,11 +143,16 @@ void snapshots() {
 }  // namespace
 
 // Usage: bench_media <clip> <frames in the clip> [<first> <second>: a track change]
+//        bench_media on-time <clip> <frames in the clip> <name>
 int main(int argc, char** argv) {
+    if (argc > 4 && !strcmp(argv[1], "on-time")) {
+        playback(argv[2], atoi(argv[3]), argv[4]);
+        return 0;
+    }
     smoothing(640, 480);
     smoothing(800, 600);
     snapshots();
-    if (argc > 2) playback(argv[1], atoi(argv[2]));
+    if (argc > 2) playback(argv[1], atoi(argv[2]), nullptr);
     if (argc > 4) track_change(argv[3], argv[4]);
     return 0;
 }

@@ -60,8 +60,11 @@ struct PlaybackState {
 struct MediaObjects {
     IDirectDraw* ddraw;
     IDirectDrawSurface* primary_surface;
-    IDirectDrawSurface* video_surface;
-    IDirectDrawSurface* work_surface;
+    // The frame as last drawn, whole and at the video's size: copied from the
+    // sample, smoothed in place, stretched from here into the window, and
+    // read by snapshots. Our own 32-bit surface in system memory: copies
+    // between platform surfaces cost far more than the frame itself.
+    Surface work_surface;
     IDirectDrawClipper* clipper;
     IDirectSound* dsound;
     IAMMultiMediaStream* mm_stream;
@@ -76,8 +79,9 @@ struct MediaObjects {
     // the last run after a seek on some platforms, so it is offset by hand.
     int64_t clock_base;
     int64_t frames_presented;  // new frames carried to the window, for the benchmark
+    int64_t frames_on_time;    // of those, shown within a frame's time of their stamp
     RECT last_dest;            // where the previous frame went, in client coordinates
-    bool work_is_current;      // the work surface holds the smoothed frame on screen
+    bool work_is_current;      // the work surface holds the frame on screen
     // The window and file the thread was started for, its own copies: the
     // controller may set the next ones while a thread it gave up on lives.
     HWND window;

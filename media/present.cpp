@@ -1,5 +1,5 @@
 // Video presentation: the next frame from the stream carried through the
-// DirectDraw surfaces into the viewer window, fitted, cropped and smoothed;
+// work surface into the viewer window, fitted, cropped and smoothed;
 // and the status texts drawn in the viewer.
 #include <string.h>
 
@@ -10,34 +10,57 @@
 namespace {
 
 bool restore_lost_surfaces() {
-    IDirectDrawSurface* surfaces[] = {g_media.primary_surface, g_media.work_surface, g_media.video_surface};
-    HRESULT last = DD_OK;
-    for (IDirectDrawSurface* s : surfaces)
-        if (s && s->IsLost() == DDERR_SURFACELOST) {
-            if (s == g_media.work_surface) g_media.work_is_current = false;  // its pixels are gone
-            last = s->Restore();
+    IDirectDrawSurface* s = g_media.primary_surface;
+    return !s || s->IsLost() != DDERR_SURFACELOST || SUCCEEDED(s->Restore());
+}
+
+// Whether a locked surface holds 32-bit pixels in the work surface's order.
+bool is_xrgb32(const DDPIXELFORMAT& f) {
+    return (f.dwFlags & DDPF_RGB) && f.dwRGBBitCount == 32 && f.dwRBitMask == 0xFF0000 && f.dwGBitMask == 0xFF00 &&
+           f.dwBBitMask == 0xFF;
+}
+
+// The sample's whole frame into the work surface: rows copied straight from
+// the locked sample, or through the sample's device context when its pixels
+// are in another format.
+bool take_frame(uint32_t* work, int stride, int width, int height) {
+    IDirectDrawSurface* sample = g_media.sample_surface;
+    DDSURFACEDESC desc = {};
+    desc.dwSize = sizeof desc;
+    if (SUCCEEDED(sample->Lock(nullptr, &desc, DDLOCK_WAIT | DDLOCK_READONLY, nullptr))) {
+        bool copied = is_xrgb32(desc.ddpfPixelFormat) && static_cast<int>(desc.dwWidth) >= width &&
+                      static_cast<int>(desc.dwHeight) >= height;
+        if (copied) {
+            const uint8_t* from = static_cast<const uint8_t*>(desc.lpSurface);
+            for (int y = 0; y < height; y++, from += desc.lPitch)
+                memcpy(work + static_cast<ptrdiff_t>(y) * stride, from, static_cast<size_t>(width) * 4);
         }
-    return SUCCEEDED(last);
+        sample->Unlock(nullptr);
+        if (copied) return true;
+    }
+    HDC from = nullptr, to = nullptr;
+    if (FAILED(sample->GetDC(&from))) return false;
+    bool done = gfx_surface_get_dc(&g_media.work_surface, &to, nullptr) &&
+                BitBlt(to, 0, 0, width, height, from, 0, 0, SRCCOPY);
+    gfx_surface_release_dc(&g_media.work_surface, &to);
+    sample->ReleaseDC(from);
+    return done;
 }
 
-bool blit(IDirectDrawSurface* to, RECT* to_rect, IDirectDrawSurface* from, RECT* from_rect) {
-    return to && from && SUCCEEDED(to->Blt(to_rect, from, from_rect, DDBLT_WAIT, nullptr));
-}
-
-// The last step onto the screen goes through the window's device context,
-// like everything else the viewer shows. (A blit to the primary surface
-// lands, under some platforms, in a layer of its own over the window that
-// the window's own painting never reaches, so old frames would stay.)
-bool stretch_to_window(const RECT* to, IDirectDrawSurface* from, const RECT* from_rect) {
+// The one scaled copy, from the work surface into the window's device
+// context, like everything else the viewer shows. (A blit to the primary
+// surface lands, under some platforms, in a layer of its own over the window
+// that the window's own painting never reaches, so old frames would stay.)
+bool stretch_to_window(const RECT* to, const RECT* from_rect) {
     HDC source = nullptr;
-    if (!from || FAILED(from->GetDC(&source))) return false;
+    if (!gfx_surface_get_dc(&g_media.work_surface, &source, nullptr)) return false;
     HDC window = media_window_dc(g_media.window);
     SetStretchBltMode(window, COLORONCOLOR);
     BOOL done = StretchBlt(window, to->left, to->top, to->right - to->left, to->bottom - to->top, source,
                            from_rect->left, from_rect->top, from_rect->right - from_rect->left,
                            from_rect->bottom - from_rect->top, SRCCOPY);
     ReleaseDC(g_media.window, window);
-    from->ReleaseDC(source);
+    gfx_surface_release_dc(&g_media.work_surface, &source);
     return done != 0;
 }
 
@@ -112,35 +135,26 @@ int media_fit_rect(RECT* out) {
 }
 
 int media_blit_frame(const RECT* dest, const RECT* src) {
-    IDirectDrawSurface* source = g_media.sample_surface;
-    RECT s = *src, d = *dest;
-    bool smoothing = g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL && g_media.video_width <= SMOOTHING_MAX_WIDTH;
-    if (g_playback.state == MEDIA_PAUSED) {
-        // The filter does not run while paused, but the frame smoothed while
-        // playing is still in the work surface: drawn from there, pausing
-        // leaves the picture as it was.
-        if (g_media.work_is_current) source = g_media.work_surface;
-    } else if (smoothing) {
+    // While paused the work surface keeps the frame as it was last drawn; a
+    // frame new since then (a seek while paused) is taken unsmoothed.
+    bool paused = g_playback.state == MEDIA_PAUSED;
+    if (!paused || !g_media.work_is_current) {
+        Surface& work = g_media.work_surface;
+        const RECT& whole = g_media.sample_rect;
+        uint32_t* pixels = gfx_surface_lock(&work, 0);
+        if (!pixels) return 0;
+        g_media.work_is_current = false;
         // The whole frame, not just the part on screen: a snapshot takes all
         // of it, and the part shown is the same whatever is cropped.
-        RECT whole = g_media.sample_rect;
-        g_media.work_is_current = false;
-        if (!blit(g_media.work_surface, &whole, g_media.sample_surface, &whole)) return 0;
-        DDSURFACEDESC desc = {};
-        desc.dwSize = sizeof desc;
-        if (SUCCEEDED(g_media.work_surface->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr))) {
-            // Blit rectangles exclude right and bottom; the filter's are inclusive.
-            media_smooth(static_cast<uint32_t*>(desc.lpSurface), static_cast<int>(desc.lPitch / 4), whole.left,
-                         whole.top, whole.right - 1, whole.bottom - 1, g_playback.smoothing_level);
-            g_media.work_surface->Unlock(nullptr);
-            source = g_media.work_surface;
-            g_media.work_is_current = true;
-        }
-    } else {
-        g_media.work_is_current = false;
+        bool taken = take_frame(pixels, work.stride, whole.right, whole.bottom);
+        if (taken && !paused && g_playback.smoothing_level >= SMOOTHING_MIN_LEVEL &&
+            g_media.video_width <= SMOOTHING_MAX_WIDTH)
+            media_smooth(pixels, work.stride, 0, 0, whole.right - 1, whole.bottom - 1, g_playback.smoothing_level);
+        gfx_surface_unlock(&work, 0);
+        if (!taken) return 0;
+        g_media.work_is_current = true;
     }
-    if (!blit(g_media.video_surface, &s, source, &s)) return 0;
-    return stretch_to_window(&d, g_media.video_surface, &s) ? 1 : 0;
+    return stretch_to_window(dest, src) ? 1 : 0;
 }
 
 int media_present_frame(bool advance) {
@@ -195,7 +209,14 @@ int media_present_frame(bool advance) {
     src.right -= 1;
     src.bottom -= 1;
     if (!media_blit_frame(&dest, &src)) return 1;
-    if (fresh) g_media.frames_presented++;
+    if (fresh) {
+        g_media.frames_presented++;
+        // On time: on the screen within one frame's length of its stamp.
+        STREAM_TIME start = 0, end = 0, now = 0;
+        if (SUCCEEDED(g_media.stream_sample->GetSampleTimes(&start, &end, &now)) && end > start &&
+            now - start <= end - start && start - now <= end - start)
+            g_media.frames_on_time++;
+    }
     return 0;
 }
 

@@ -1,6 +1,7 @@
-// Set-up and teardown of the decoding chain: DirectDraw with its three
-// surfaces and clipper, DirectSound, the multimedia stream with its primary
-// video and audio streams, and the one video sample. All on the media thread.
+// Set-up and teardown of the decoding chain: DirectDraw with its primary
+// surface and clipper, DirectSound, the multimedia stream with its primary
+// video and audio streams, the one video sample and the work surface that
+// the frames are drawn from. All on the media thread.
 #include <control.h>
 #include <math.h>
 #include <string.h>
@@ -30,31 +31,6 @@ bool g_base_pending;
 int64_t g_seek_position;
 int32_t g_applied_volume = -1;
 
-// The primary surface's description, read at set-up.
-DDSURFACEDESC g_screen;
-
-// The video surface (the screen's pixel format, in video memory) and the work
-// surface (32-bit RGB in system memory), both width x height.
-bool create_stage_surfaces(DWORD width, DWORD height) {
-    DDSURFACEDESC desc = {};
-    desc.dwSize = sizeof desc;
-    desc.dwFlags = DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_CAPS;
-    desc.dwWidth = width;
-    desc.dwHeight = height;
-    desc.ddpfPixelFormat = g_screen.ddpfPixelFormat;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY;
-    if (FAILED(g_media.ddraw->CreateSurface(&desc, &g_media.video_surface, nullptr))) return false;
-    desc.ddpfPixelFormat = {};
-    desc.ddpfPixelFormat.dwSize = sizeof desc.ddpfPixelFormat;
-    desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
-    desc.ddpfPixelFormat.dwRGBBitCount = 32;
-    desc.ddpfPixelFormat.dwRBitMask = 0xFF0000;
-    desc.ddpfPixelFormat.dwGBitMask = 0xFF00;
-    desc.ddpfPixelFormat.dwBBitMask = 0xFF;
-    desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY | DDSCAPS_HWCODEC;
-    return SUCCEEDED(g_media.ddraw->CreateSurface(&desc, &g_media.work_surface, nullptr));
-}
-
 }  // namespace
 
 HRESULT media_setup_devices() {
@@ -66,10 +42,6 @@ HRESULT media_setup_devices() {
     desc.dwFlags = DDSD_CAPS;
     desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
     if (FAILED(g_media.ddraw->CreateSurface(&desc, &g_media.primary_surface, nullptr))) return fail(SETUP_FAILED);
-    g_screen = {};
-    g_screen.dwSize = sizeof g_screen;
-    if (FAILED(g_media.primary_surface->GetSurfaceDesc(&g_screen))) return fail(SETUP_FAILED);
-    if (!create_stage_surfaces(g_screen.dwWidth, g_screen.dwHeight)) return fail(SETUP_FAILED);
     if (FAILED(g_media.ddraw->CreateClipper(0, &g_media.clipper, nullptr)) ||
         FAILED(g_media.primary_surface->SetClipper(g_media.clipper)) ||
         FAILED(g_media.clipper->SetHWnd(0, g_media.window)))
@@ -93,6 +65,7 @@ HRESULT media_open_stream() {
     g_base_pending = false;
     g_media.clock_base = 0;
     g_media.frames_presented = 0;
+    g_media.frames_on_time = 0;
     g_applied_volume = -1;
     return 0;
 }
@@ -121,15 +94,11 @@ HRESULT media_setup_video() {
     if (FAILED(g_media.ddraw_sample->GetSurface(&g_media.sample_surface, &g_media.sample_rect)) ||
         !g_media.sample_surface)
         return fail(RENDERER_FAILED);
-    // Frames go into the top-left part of the screen-sized surfaces; a video
-    // larger than the screen gets surfaces of its own size instead of failing.
-    if (format.dwWidth > g_screen.dwWidth || format.dwHeight > g_screen.dwHeight) {
-        release(g_media.video_surface);
-        release(g_media.work_surface);
-        DWORD w = format.dwWidth > g_screen.dwWidth ? format.dwWidth : g_screen.dwWidth;
-        DWORD h = format.dwHeight > g_screen.dwHeight ? format.dwHeight : g_screen.dwHeight;
-        if (!create_stage_surfaces(w, h)) return fail(RENDERER_FAILED);
-    }
+    // The work surface is the video's size: anything the platform would not
+    // give (a picture larger than memory allows) fails here.
+    if (gfx_surface_create(&g_media.work_surface, static_cast<int>(format.dwWidth), static_cast<int>(format.dwHeight),
+                           0) != 1)
+        return fail(RENDERER_FAILED);
     g_media.video_width = static_cast<int32_t>(format.dwWidth);
     g_media.video_height = static_cast<int32_t>(format.dwHeight);
     g_media.sample_rect = {0, 0, g_media.video_width, g_media.video_height};
@@ -145,8 +114,7 @@ int media_teardown() {
     release(g_media.video_stream);
     release(g_media.mm_stream);
     release(g_media.clipper);
-    release(g_media.video_surface);
-    release(g_media.work_surface);
+    gfx_surface_release(&g_media.work_surface, 0);
     release(g_media.primary_surface);
     release(g_media.ddraw);
     release(g_media.dsound);

@@ -52,23 +52,32 @@ int media_write_bmp(Surface* s, const char* name) {
 int media_take_snapshot() {
     const RECT& v = g_media.sample_rect;
     int w = v.right - v.left, h = v.bottom - v.top;  // exactly the video's size
-    // The frame on screen: smoothed in the work surface when smoothing drew
-    // it, else straight from the sample.
-    IDirectDrawSurface* from = g_media.work_is_current ? g_media.work_surface : g_media.sample_surface;
-    if (w <= 0 || h <= 0 || !from) return 0;
+    // The frame on screen, whole: as the work surface holds it once drawn,
+    // else straight from the sample.
+    IDirectDrawSurface* sample = g_media.sample_surface;
+    if (w <= 0 || h <= 0 || (!g_media.work_is_current && !sample)) return 0;
     Surface shot = {};
-    HDC shot_dc = nullptr, frame_dc = nullptr;
-    if (!gfx_surface_create(&shot, w, h, 0) || !gfx_surface_get_dc(&shot, &shot_dc, nullptr)) {
-        gfx_surface_release(&shot, 0);
-        return 0;
+    if (!gfx_surface_create(&shot, w, h, 0)) return 0;
+    if (g_media.work_is_current) {
+        uint32_t* to = gfx_surface_lock(&shot, 0);
+        uint32_t* from = gfx_surface_lock(&g_media.work_surface, 0);
+        if (to && from)
+            for (int y = 0; y < h; y++)
+                memcpy(to + static_cast<ptrdiff_t>(y) * shot.stride,
+                       from + static_cast<ptrdiff_t>(y + v.top) * g_media.work_surface.stride + v.left,
+                       static_cast<size_t>(w) * 4);
+        gfx_surface_unlock(&g_media.work_surface, 0);
+        gfx_surface_unlock(&shot, 0);
+    } else {
+        HDC shot_dc = nullptr, frame_dc = nullptr;
+        if (!gfx_surface_get_dc(&shot, &shot_dc, nullptr) || FAILED(sample->GetDC(&frame_dc))) {
+            gfx_surface_release(&shot, 0);
+            return 0;
+        }
+        BitBlt(shot_dc, 0, 0, w, h, frame_dc, v.left, v.top, SRCCOPY);
+        sample->ReleaseDC(frame_dc);
+        gfx_surface_release_dc(&shot, &shot_dc);
     }
-    if (FAILED(from->GetDC(&frame_dc))) {
-        gfx_surface_release(&shot, 0);
-        return 0;
-    }
-    BitBlt(shot_dc, 0, 0, w, h, frame_dc, v.left, v.top, SRCCOPY);
-    from->ReleaseDC(frame_dc);
-    gfx_surface_release_dc(&shot, &shot_dc);
     // Video frames carry no transparency: whatever the copy left there goes.
     if (uint32_t* p = gfx_surface_lock(&shot, 0)) {
         for (int y = 0; y < shot.height; y++)
