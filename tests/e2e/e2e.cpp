@@ -307,3 +307,14 @@ bool e2e_x_pointer_over(HWND window, POINT screen) {
     snprintf(wanted, sizeof wanted, "0x%lx ", static_cast<unsigned long>(x_window));
     return e2e_unix_output("xwininfo -tree -id " + std::to_string(top), 10000).find(wanted) != std::string::npos;
 }
+
+std::vector<std::string> e2e_snapshot_files() {
+    std::vector<std::string> out;
+    WIN32_FIND_DATAA f;
+    HANDLE find = FindFirstFileA("c:\\pic\\*.bmp", &f);
+    if (find == INVALID_HANDLE_VALUE) return out;
+    do out.push_back(std::string("c:\\pic\\") + f.cFileName);
+    while (FindNextFileA(find, &f));
+    FindClose(find);
+    return out;
+}

@@ -37,6 +37,8 @@ std::string e2e_box_text(HWND box);
 void e2e_press(HWND dialog, int button_id);
 
 std::vector<std::string> e2e_list_items(HWND list_box);
+// The snapshot files the program has written, c:\\pic\\*.bmp.
+std::vector<std::string> e2e_snapshot_files();
 
 // The client area as it is on the screen, 0x00RRGGBB per pixel, top row first.
 std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height);

@@ -4,19 +4,8 @@
 
 namespace {
 
-std::vector<std::string> snapshots() {
-    std::vector<std::string> out;
-    WIN32_FIND_DATAA f;
-    HANDLE find = FindFirstFileA("c:\\pic\\*.bmp", &f);
-    if (find == INVALID_HANDLE_VALUE) return out;
-    do out.push_back(std::string("c:\\pic\\") + f.cFileName);
-    while (FindNextFileA(find, &f));
-    FindClose(find);
-    return out;
-}
-
 void remove_snapshots() {
-    for (const std::string& f : snapshots()) DeleteFileA(f.c_str());
+    for (const std::string& f : e2e_snapshot_files()) DeleteFileA(f.c_str());
     RemoveDirectoryA("c:\\pic");
 }
 
@@ -62,21 +51,21 @@ TEST(Snapshot, TheKeyWritesTheFrameOnScreenPausedOrNot) {
         return GetForegroundWindow() == viewer;
     }, 10000));
     ASSERT_TRUE(e2e_key("c"));
-    ASSERT_TRUE(e2e_wait_until([&] { return snapshots().size() == 1; }, 5000));
+    ASSERT_TRUE(e2e_wait_until([&] { return e2e_snapshot_files().size() == 1; }, 5000));
     int w = 0, h = 0;
     COLORREF top = 0, bottom = 0;
-    ASSERT_TRUE(read_snapshot(snapshots()[0], &w, &h, &top, &bottom));
+    ASSERT_TRUE(read_snapshot(e2e_snapshot_files()[0], &w, &h, &top, &bottom));
     EXPECT_EQ(w, 320);  // exactly the video, nothing beyond it
     EXPECT_EQ(h, 240);
     EXPECT_TRUE(is_blue(GetRValue(top) << 16 | GetGValue(top) << 8 | GetBValue(top))) << std::hex << top;
     EXPECT_TRUE(is_red(GetRValue(bottom) << 16 | GetGValue(bottom) << 8 | GetBValue(bottom))) << std::hex << bottom;
     ASSERT_TRUE(e2e_key("c"));
-    EXPECT_TRUE(e2e_wait_until([&] { return snapshots().size() == 2; }, 5000)) << "a second C, a second file";
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_snapshot_files().size() == 2; }, 5000)) << "a second C, a second file";
 
     PostMessageA(viewer, WM_COMMAND, 40003, 0);  // paused, a snapshot keeps it paused
     ASSERT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000));
     ASSERT_TRUE(e2e_key("c"));
-    EXPECT_TRUE(e2e_wait_until([&] { return snapshots().size() == 3; }, 5000));
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_snapshot_files().size() == 3; }, 5000));
     EXPECT_TRUE(clock_holds(viewer)) << "the snapshot resumed playback";
     close_player(&program, viewer);
 }

@@ -129,11 +129,7 @@ TEST(PlaylistWindow, APlaylistTooLongIsToldAtOnceOnStartupAndFromTheOpenDialog) 
     ASSERT_TRUE(viewer);
     EXPECT_TRUE(told_once(&program)) << "from the command line";
 
-    PostMessageA(viewer, WM_COMMAND, 40001, 0);  // Open Files
-    HWND dialog = e2e_wait_window(program.pid, "#32770", "Open", 10000);
-    ASSERT_TRUE(dialog);
-    HWND name = GetDlgItem(dialog, 0x47C);  // the file name field: a combo box
-    if (!name) name = GetDlgItem(dialog, 0x480);  // or an edit, in the older layout
+    HWND dialog = nullptr, name = open_files_name_field(&program, viewer, &dialog);
     ASSERT_TRUE(name);
     SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(list.c_str()));
     e2e_press(dialog, IDOK);

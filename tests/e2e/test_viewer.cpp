@@ -103,10 +103,7 @@ TEST_F(Viewer, AspectBordersAndNoStalePictures) {
     int w = c.right, h = c.bottom;
     ASSERT_GT(w, h) << "a wide window, so the 4:3 video leaves bars at the sides";
 
-    // Fitted to its aspect: black at the sides, the blue band along the top.
-    EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, w / 2, h / 2)); }, 5000));
-    EXPECT_TRUE(is_black(pixel(viewer, 3, h / 2)));
-    EXPECT_TRUE(is_blue(pixel(viewer, w / 2, 3)));
+    expect_banded_fitted(viewer, w, h);
     PostMessageA(viewer, WM_COMMAND, 40010, 0);  // Remove Black Borders crops the band away
     EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, w / 2, 3)); }, 5000));
     PostMessageA(viewer, WM_COMMAND, 40010, 0);
@@ -413,11 +410,7 @@ TEST_F(Viewer, ReturnThatConfirmsTheOpenDialogIsNotTheViewersKey) {
         click(viewer, 30, 30);
         return GetForegroundWindow() == viewer;
     }, 10000));
-    PostMessageA(viewer, WM_COMMAND, 40001, 0);  // Open Files
-    HWND dialog = e2e_wait_window(program.pid, "#32770", "Open", 10000);
-    ASSERT_TRUE(dialog);
-    HWND name = GetDlgItem(dialog, 0x47C);  // the file name field: a combo box
-    if (!name) name = GetDlgItem(dialog, 0x480);  // or an edit, in the older layout
+    HWND dialog = nullptr, name = open_files_name_field(&program, viewer, &dialog);
     ASSERT_TRUE(name);
     ASSERT_TRUE(e2e_wait_until([&] { return GetForegroundWindow() == dialog; }, 5000));
     RECT field;

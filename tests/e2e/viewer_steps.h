@@ -116,3 +116,21 @@ inline void click(HWND window, int x, int y) {
     ClientToScreen(window, &at);
     e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", 10000);
 }
+
+// "Open Files..." asked of the viewer: the dialog, and its file name field
+// (a combo box, or an edit in the older layout), or null.
+inline HWND open_files_name_field(E2eProgram* program, HWND viewer, HWND* dialog) {
+    PostMessageA(viewer, WM_COMMAND, 40001, 0);
+    *dialog = e2e_wait_window(program->pid, "#32770", "Open", 10000);
+    if (!*dialog) return nullptr;
+    HWND name = GetDlgItem(*dialog, 0x47C);
+    return name ? name : GetDlgItem(*dialog, 0x480);
+}
+
+// The red clip with its blue band, fitted into a window wider than 4:3:
+// red in the middle, black bars at the sides, the band along the top.
+inline void expect_banded_fitted(HWND viewer, int w, int h) {
+    EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, w / 2, h / 2)); }, 5000));
+    EXPECT_TRUE(is_black(pixel(viewer, 3, h / 2)));
+    EXPECT_TRUE(is_blue(pixel(viewer, w / 2, 3)));
+}

@@ -104,17 +104,6 @@ int channel_gap(uint32_t a, uint32_t b) {
     return gap;
 }
 
-std::vector<std::string> snapshot_files() {
-    std::vector<std::string> out;
-    WIN32_FIND_DATAA f;
-    HANDLE find = FindFirstFileA("c:\\pic\\*.bmp", &f);
-    if (find == INVALID_HANDLE_VALUE) return out;
-    do out.push_back(std::string("c:\\pic\\") + f.cFileName);
-    while (FindNextFileA(find, &f));
-    FindClose(find);
-    return out;
-}
-
 // A BMP file's pixels, top-down, as the system reads the file.
 bool read_bmp(const std::string& path, Picture* out, int* w, int* h) {
     HBITMAP b = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
@@ -367,7 +356,7 @@ TEST_F(Playback, SnapshotsHoldTheWholeFrameSmoothedAsItWasShown) {
     ASSERT_EQ(frames.size(), 150u) << "ffmpeg's own decoding of the clip";
     std::vector<Picture> soft;
     for (const Picture& f : frames) soft.push_back(smoothed(f, HUES_W, HUES_H, 100));
-    for (const std::string& f : snapshot_files()) DeleteFileA(f.c_str());
+    for (const std::string& f : e2e_snapshot_files()) DeleteFileA(f.c_str());
     ASSERT_TRUE(open("hues.avi"));
     EXPECT_EQ(media_seek(2 * SECOND), 1);  // where the colour turns
     ASSERT_TRUE(pump_until([&] { return media_get_position() >= 2 * SECOND; }, 3000));
@@ -380,11 +369,11 @@ TEST_F(Playback, SnapshotsHoldTheWholeFrameSmoothedAsItWasShown) {
         int64_t from = media_get_position();
         ASSERT_TRUE(pump_until([&] { return media_get_position() > from + SECOND / 4; }, 3000));
         ASSERT_EQ(media_snapshot(), 1);
-        ASSERT_TRUE(pump_until([&] { return snapshot_files().size() == 1; }, 5000)) << c.borders << " " << c.level;
+        ASSERT_TRUE(pump_until([&] { return e2e_snapshot_files().size() == 1; }, 5000)) << c.borders << " " << c.level;
         Picture shot;
         int w = 0, h = 0;
-        ASSERT_TRUE(read_bmp(snapshot_files()[0], &shot, &w, &h));
-        DeleteFileA(snapshot_files()[0].c_str());
+        ASSERT_TRUE(read_bmp(e2e_snapshot_files()[0], &shot, &w, &h));
+        DeleteFileA(e2e_snapshot_files()[0].c_str());
         ASSERT_EQ(w, HUES_W);
         ASSERT_EQ(h, HUES_H);
         // The decoded frame it is closest to; then every pixel of it, edges
