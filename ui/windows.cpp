@@ -53,6 +53,18 @@ void place_strip_below_viewer() {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The strip just below the viewer, centred under it, where the screen has room
+// for it there; the viewer keeps its place.
+void move_strip_below_viewer() {
+    RECT v, p;
+    GetWindowRect(g_viewer_window, &v);
+    GetWindowRect(g_player_window, &p);
+    int pw = p.right - p.left, ph = p.bottom - p.top;
+    if (v.bottom + ph > GetSystemMetrics(SM_CYSCREEN)) return;
+    SetWindowPos(g_player_window, nullptr, (v.left + v.right) / 2 - pw / 2, v.bottom, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Whether the viewer lies over any part of the strip.
 bool strip_covered() {
     RECT v, p, both;
@@ -144,7 +156,7 @@ int ui_set_viewer_mode(HWND window, int mode) {
         InvalidateRect(window, nullptr, TRUE);
         if (!windowed) {
             release_pointer();
-            if (window == g_viewer_window && strip_covered()) place_strip_below_viewer();
+            if (window == g_viewer_window && strip_covered()) move_strip_below_viewer();
         }
         ui_raise_strip();
     }
