@@ -41,11 +41,8 @@ TEST(Renderers, UnderTheGdiRendererTheFrameIsFittedAndSmoothed) {
     HWND viewer = start_playing(&program, clip("banded.avi"), 0);
     ASSERT_TRUE(viewer);
     hide_player(&program, viewer);
-    RECT c;
-    GetClientRect(viewer, &c);
-    int w = c.right, h = c.bottom;
-    ASSERT_GT(w, h) << "a wide window, so the 4:3 video leaves bars at the sides";
-    expect_banded_fitted(viewer, w, h);
+    int w = 0, h = 0;
+    expect_banded_fitted(viewer, &w, &h);
     // Smoothing off leaves the band's edge sharp; at its strongest it smears it.
     PostMessageA(viewer, WM_COMMAND, 40021, 0);
     HWND panel = e2e_wait_window(program.pid, "#32770", "Controls | " TITLE, 10000);

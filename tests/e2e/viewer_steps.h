@@ -127,10 +127,15 @@ inline HWND open_files_name_field(E2eProgram* program, HWND viewer, HWND* dialog
     return name ? name : GetDlgItem(*dialog, 0x480);
 }
 
-// The red clip with its blue band, fitted into a window wider than 4:3:
-// red in the middle, black bars at the sides, the band along the top.
-inline void expect_banded_fitted(HWND viewer, int w, int h) {
-    EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, w / 2, h / 2)); }, 5000));
-    EXPECT_TRUE(is_black(pixel(viewer, 3, h / 2)));
-    EXPECT_TRUE(is_blue(pixel(viewer, w / 2, 3)));
+// The red clip with its blue band, fitted into the viewer's client area of
+// w x h, wider than 4:3: red in the middle, black bars at the sides, the band
+// along the top.
+inline void expect_banded_fitted(HWND viewer, int* w, int* h) {
+    RECT c;
+    GetClientRect(viewer, &c);
+    *w = c.right, *h = c.bottom;
+    ASSERT_GT(*w, *h) << "a wide window, so the 4:3 video leaves bars at the sides";
+    EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, *w / 2, *h / 2)); }, 5000));
+    EXPECT_TRUE(is_black(pixel(viewer, 3, *h / 2)));
+    EXPECT_TRUE(is_blue(pixel(viewer, *w / 2, 3)));
 }
