@@ -1,5 +1,7 @@
 // Journeys a user takes through full screen, the popup menu, error boxes and
 // back, with real keys and clicks, checked as the X server stacks the windows.
+#include <string.h>
+
 #include "viewer_steps.h"
 
 namespace {
@@ -29,9 +31,26 @@ void click_button(HWND window, int x, int y, int button) {
                      std::to_string(button), 10000);
 }
 
-HWND visible_menu(DWORD pid) {
-    HWND menu = e2e_find_window(pid, "#32768");
-    return menu && IsWindowVisible(menu) ? menu : nullptr;
+// Whether any popup menu of the program is on the screen.
+struct MenuSearch {
+    DWORD pid;
+    bool found;
+};
+
+BOOL CALLBACK look_for_menu(HWND w, LPARAM p) {
+    MenuSearch* s = reinterpret_cast<MenuSearch*>(p);
+    DWORD owner = 0;
+    char name[16] = "";
+    GetWindowThreadProcessId(w, &owner);
+    GetClassNameA(w, name, sizeof name);
+    if (owner == s->pid && strcmp(name, "#32768") == 0 && IsWindowVisible(w)) s->found = true;
+    return !s->found;
+}
+
+bool menu_shown(DWORD pid) {
+    MenuSearch search = {pid, false};
+    EnumWindows(look_for_menu, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // Return in the viewer, as a user enters full screen; the strip shows above the video.
@@ -57,10 +76,16 @@ TEST(Journey, FullScreenThePopupMenuAndEscapeLeaveEveryClickWorking) {
     // The popup menu over the video, dismissed with Escape; a second Escape leaves full screen.
     int dw = 0, dh = 0;
     ASSERT_TRUE(e2e_display_size(&dw, &dh));
-    click_button(viewer, dw / 2, 40, 3);
-    ASSERT_TRUE(e2e_wait_until([&] { return visible_menu(program.pid) != nullptr; }, 10000)) << "no popup menu";
+    // A right click the window manager took for itself (focus moving to the
+    // strip shown anew) is given again, as a user would.
+    bool menu = false;
+    for (int attempt = 0; attempt < 3 && !menu; attempt++) {
+        click_button(viewer, dw / 2, 40, 3);
+        menu = e2e_wait_until([&] { return menu_shown(program.pid); }, 5000);
+    }
+    ASSERT_TRUE(menu) << "no popup menu";
     ASSERT_TRUE(e2e_key("Escape"));
-    ASSERT_TRUE(e2e_wait_until([&] { return visible_menu(program.pid) == nullptr; }, 5000));
+    ASSERT_TRUE(e2e_wait_until([&] { return !menu_shown(program.pid); }, 5000));
     ASSERT_TRUE(e2e_key("Escape"));
     ASSERT_TRUE(e2e_wait_until([&] { return windowed(viewer); }, 10000));
 
