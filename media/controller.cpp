@@ -188,7 +188,14 @@ int media_pause() {
 }
 
 int media_seek(int64_t target) {
-    if (!g_playback.thread || g_stuck || !slot_freed()) return 0;
+    if (!g_playback.thread || g_stuck) return 0;
+    // Paused, a seek still waiting in the slot is given the newest target
+    // rather than waiting for it to be taken: quick steps never hold the window.
+    if (g_playback.state == MEDIA_PAUSED) {
+        g_playback.seek_target = target;
+        if (g_playback.request == REQ_SEEK_PAUSED) return 1;
+    }
+    if (!slot_freed()) return 0;
     g_playback.seek_target = target;  // read by the thread only once the request is placed
     int32_t request = g_playback.state == MEDIA_PAUSED ? REQ_SEEK_PAUSED : REQ_SEEK;
     return place_request(request) && wait_taken(request) ? 1 : 0;
@@ -226,7 +233,12 @@ int media_get_state() { return g_playback.state; }
 
 int media_is_active() { return g_playback.thread && !state_is_final() ? 1 : 0; }
 
-int64_t media_get_position() { return g_playback.position; }
+// A paused seek still waiting in the slot is where the player is as far as
+// the user knows: a second step goes on from it.
+int64_t media_get_position() {
+    if (g_playback.request == REQ_SEEK_PAUSED) return media_clamp_target(g_playback.seek_target, g_playback.duration);
+    return g_playback.position;
+}
 
 int64_t media_get_duration() { return g_playback.duration; }
 

@@ -91,6 +91,12 @@ struct MediaObjects {
 extern PlaybackState g_playback;
 extern MediaObjects g_media;
 
+// Where a seek lands: within the file, its end included.
+inline int64_t media_clamp_target(int64_t target, int64_t duration) {
+    if (target < 0) return 0;
+    return target >= duration ? duration : target;
+}
+
 // The texts and the rectangle shared by the two threads change only under a
 // small lock, so a reader never sees one half-written. Written by the media
 // thread (and by the controller while none runs); read as whole copies,

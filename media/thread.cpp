@@ -12,11 +12,7 @@ struct ThreadRun {
     uint32_t serial;  // the playback this thread serves
 };
 
-int64_t clamp_target(int64_t target) {
-    int64_t duration = g_playback.duration;
-    if (target < 0) return 0;
-    return target >= duration ? duration : target;
-}
+int64_t clamp_target(int64_t target) { return media_clamp_target(target, g_playback.duration); }
 
 void post_event(WPARAM code, uint32_t serial) {
     if (g_media.window) PostMessageA(g_media.window, WM_MEDIA_EVENT, code, serial);
@@ -32,16 +28,19 @@ void read_times() {
 
 // A seek while paused shows the frame at the new position and stays paused:
 // the stream runs just long enough to decode it.
-void seek_paused() {
-    int64_t target = clamp_target(g_playback.seek_target);
-    g_playback.position = target;
+void seek_paused(int64_t target) {
     media_stream_seek(target);
     media_stream_run(true);
     // The first completion after a seek may still hold the old picture: wait
     // (a second at most) for a frame decoded at the new place.
+    // A newer request (another step, Play, Stop) ends the wait: that frame
+    // would be seen only for a moment. A snapshot waits for it.
     int64_t shown = g_media.frames_presented;
-    for (int i = 0; i < 10 && g_media.frames_presented == shown; i++)
+    for (int i = 0; i < 10 && g_media.frames_presented == shown; i++) {
+        int32_t waiting = g_playback.request;
+        if (waiting != REQ_NONE && waiting != REQ_SNAPSHOT) break;
         if (media_present_frame(true) != 0) break;
+    }
     media_stream_run(false);
     g_playback.position = target;
 }
@@ -51,12 +50,21 @@ void seek_paused() {
 void hold_pause() {
     for (;;) {
         // Looked at, not taken: the request that ends the pause is the main
-        // loop's. Those answered here are cleared once done, and only if the
-        // slot still holds them (a stop placed meanwhile stays).
+        // loop's. Those answered here are cleared only if the slot still
+        // holds them (a stop placed meanwhile stays).
         int32_t request = g_playback.request;
-        if (request == REQ_SEEK_PAUSED || request == REQ_SNAPSHOT) {
-            if (request == REQ_SEEK_PAUSED) seek_paused();
-            else media_take_snapshot();  // of the paused frame; the pause goes on
+        if (request == REQ_SEEK_PAUSED) {
+            // Taken before the target is read: the window may still move the
+            // target of a seek it sees waiting. It waits only until the clock
+            // shows the target, not for the frame to be decoded.
+            if (g_playback.request.compare_exchange_strong(request, REQ_NONE)) {
+                g_playback.position = clamp_target(g_playback.seek_target);
+                seek_paused(g_playback.position);
+            }
+            continue;
+        }
+        if (request == REQ_SNAPSHOT) {
+            media_take_snapshot();  // of the paused frame; the pause goes on
             g_playback.request.compare_exchange_strong(request, REQ_NONE);
             continue;
         }
@@ -101,7 +109,8 @@ void run_body(void* context) {
             media_stream_run(true);
             break;
         case REQ_SEEK_PAUSED:
-            seek_paused();
+            g_playback.position = clamp_target(g_playback.seek_target);
+            seek_paused(g_playback.position);
             g_playback.state = MEDIA_PAUSED;
             break;
         case REQ_SNAPSHOT: media_take_snapshot(); break;
