@@ -23,6 +23,7 @@
 #define VIEWER_MODE_WINDOWED 2
 
 #define UI_VIEWER_TIMER 16
+#define UI_RELEASE_TIMER 17  // once, after the popup menu in full screen
 
 extern HWND g_viewer_window, g_player_window, g_bubble_window, g_control_panel_window;
 extern Surface g_logo_surface, g_skin_surface, g_player_back_surface;
@@ -33,6 +34,7 @@ int ui_set_viewer_mode(HWND window, int mode);
 int ui_center_window(HWND window, HWND reference);
 // Puts a visible strip back above the viewer (after a mode switch, a click, a message box).
 void ui_raise_strip();
+void ui_release_pointer();
 int ui_set_client_size(HWND window, int client_width, int client_height);
 int ui_set_window_alpha(HWND window, int alpha);
 // A font the caller owns and deletes; size in pixels unless size_in_points.

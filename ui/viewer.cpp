@@ -370,6 +370,14 @@ void on_popup_menu(HWND viewer) {
     int id = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD, p.x, p.y, 0, viewer, nullptr);
     g_menu_open = false;
     DestroyMenu(menu);
+    ui_raise_strip();  // the click that opened the menu raised the viewer over it
+    // In full screen the pointer's confinement left by the menu would keep
+    // every click from the strip: dropped now and again once the focus has
+    // settled, when it may have been set up anew.
+    if (full_screen(viewer)) {
+        ui_release_pointer();
+        SetTimer(viewer, UI_RELEASE_TIMER, 150, nullptr);
+    }
     SendMessageA(viewer, WM_COMMAND, id, 0);
 }
 
@@ -387,15 +395,22 @@ void on_create(HWND viewer) {
 }
 
 void on_timer(HWND viewer, WPARAM id) {
+    if (id == UI_RELEASE_TIMER) {
+        KillTimer(viewer, UI_RELEASE_TIMER);
+        if (full_screen(viewer)) ui_release_pointer();
+        return;
+    }
     if (id == UI_VIEWER_TIMER) show_clock(viewer);
     poll_keys(viewer);
 }
 
 // Back in front (a click, a closed message box or dialog): keys pressed
-// elsewhere are not ours, and the strip comes back above the video.
-void on_activate() {
+// elsewhere are not ours, and the strip comes back above the video. Taken
+// from the strip itself, the strip is still above; showing it anew would
+// take the focus back to it and close a popup menu the click opens.
+void on_activate(HWND previous) {
     forget_keys();
-    ui_raise_strip();
+    if (previous != g_player_window) ui_raise_strip();
 }
 
 void on_key_down(HWND viewer, WPARAM key) {
@@ -452,7 +467,7 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     case WM_DROPFILES: on_drop(viewer, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_MEDIA_EVENT: on_media_event(viewer, wparam, lparam); return 0;
     case UI_WM_HANDOFF: app_handoff_receive(); return 0;
-    case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) on_activate(); break;
+    case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) on_activate(reinterpret_cast<HWND>(lparam)); break;
     case WM_CLOSE: on_close(viewer); return 0;
     case WM_DESTROY: on_destroy(viewer); return 0;
     }

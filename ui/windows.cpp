@@ -73,18 +73,18 @@ bool strip_covered() {
     return IntersectRect(&both, &v, &p) != 0;
 }
 
+}  // namespace
+
 // A full-screen window in front has the pointer confined to the screen by
 // Wine, through a screen-sized window of its own; after the popup menu that
-// window can outlive full screen and take every click. A clip set and cleared
-// again makes the platform drop any confinement (on Windows, a no-op).
-void release_pointer() {
+// window takes every click, in full screen and after it. A clip set and
+// cleared again makes the platform drop any confinement (on Windows, a no-op).
+void ui_release_pointer() {
     ReleaseCapture();
     RECT nearly = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) - 1};
     ClipCursor(&nearly);
     ClipCursor(nullptr);
 }
-
-}  // namespace
 
 int ui_load_skin() {
     load_into(&g_logo_surface, IDB_LOGO, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE);
@@ -155,7 +155,7 @@ int ui_set_viewer_mode(HWND window, int mode) {
         ShowWindow(window, SW_SHOWNORMAL);
         InvalidateRect(window, nullptr, TRUE);
         if (!windowed) {
-            release_pointer();
+            ui_release_pointer();
             if (window == g_viewer_window && strip_covered()) move_strip_below_viewer();
         }
         ui_raise_strip();

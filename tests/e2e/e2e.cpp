@@ -308,6 +308,12 @@ bool e2e_x_pointer_over(HWND window, POINT screen) {
     return e2e_unix_output("xwininfo -tree -id " + std::to_string(top), 10000).find(wanted) != std::string::npos;
 }
 
+bool e2e_x_focus_on(HWND window) {
+    uintptr_t x_window = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+    std::string focus = e2e_unix_output("xdotool getwindowfocus", 10000);
+    return x_window && strtoul(focus.c_str(), nullptr, 10) == x_window;
+}
+
 std::vector<std::string> e2e_snapshot_files() {
     std::vector<std::string> out;
     WIN32_FIND_DATAA f;

@@ -61,6 +61,8 @@ bool e2e_display_size(int* width, int* height);
 // Moves the pointer to a screen point and says whether the window is what the
 // X server has under it there, as a click would find it.
 bool e2e_x_pointer_over(HWND window, POINT screen);
+// The X server sends keys to this window (a key pressed now reaches it).
+bool e2e_x_focus_on(HWND window);
 
 // Polls condition every 20 ms until it holds or timeout_ms has passed.
 template <class Condition>
