@@ -136,6 +136,9 @@ void draw_texts(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     char text[APP_PATH_SIZE + 1] = " ";
     media_get_path(text + 1, sizeof text - 1);
+    // A file opened by its short name shows the name its owner gave it.
+    WCHAR real[APP_PATH_SIZE * 2] = L" ";
+    bool long_name = app_long_name(text + 1, real + 1, APP_PATH_SIZE * 2 - 1);
     char* slash = strrchr(text + 1, '\\');
     char* name = text;
     if (slash) {
@@ -144,9 +147,7 @@ void draw_texts(HDC dc) {
     }
     RECT area = g_layout.text;
     SetTextColor(dc, RGB(0, 255, 255));
-    // A file opened by its short name shows the name its owner gave it.
-    WCHAR real[APP_PATH_SIZE * 2] = L" ";
-    if (app_long_name(text + 1, real + 1, APP_PATH_SIZE * 2 - 1)) {
+    if (long_name) {
         WCHAR* real_slash = wcsrchr(real + 1, '\\');
         if (real_slash) *real_slash = ' ';
         DrawTextW(dc, real_slash ? real_slash : real, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
