@@ -27,7 +27,17 @@ const char* extension(const char* path) {
     return dot && (!slash || dot > slash) ? dot : "";
 }
 
-bool has_extension(const char* path, const char* ext) { return lstrcmpiA(extension(path), ext) == 0; }
+bool has_extension(const char* path, const char* ext) {
+    if (lstrcmpiA(extension(path), ext) == 0) return true;
+    // A short name keeps three letters of an extension (".m3u8" is ".M3U"):
+    // the real name tells.
+    WCHAR real[PLIST_PATH_SIZE * 2], wide_ext[16];
+    if (!app_long_name(path, real, PLIST_PATH_SIZE * 2) || !MultiByteToWideChar(CP_ACP, 0, ext, -1, wide_ext, 16))
+        return false;
+    const WCHAR* dot = wcsrchr(real, '.');
+    const WCHAR* slash = wcsrchr(real, '\\');
+    return dot && (!slash || dot > slash) && lstrcmpiW(dot, wide_ext) == 0;
+}
 
 struct LoadContext {
     char folder[PLIST_PATH_SIZE];  // the playlist's own folder, for relative names

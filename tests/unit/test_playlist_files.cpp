@@ -338,6 +338,17 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
     write("e.m3u", "#EXTM3U\r\n\xC3\xA9.avi\r\n");
     for (const char* list : {"a.m3u8", "b.m3u", "c.pls", "d.xspf", "e.m3u"}) EXPECT_EQ(load(dir + "\\" + list), 1) << list;
     ASSERT_EQ(plist_count(), 5);
+    // A list so named is opened by a short name that keeps ".M3U" of ".m3u8":
+    // still UTF-8 alone, so the code page's bytes of "cafe" name nothing.
+    write("caf\xE9.avi", "x");
+    WCHAR wide_list[MAX_PATH];
+    MultiByteToWideChar(CP_UTF8, 0, (dir + "\\" + japanese + ".m3u8").c_str(), -1, wide_list, MAX_PATH);
+    HANDLE list = CreateFileW(wide_list, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(list, "caf\xE9.avi\r\n", 10, &written, nullptr);
+    CloseHandle(list);
+    EXPECT_EQ(plist_add_wide_path(wide_list), 1);
+    EXPECT_EQ(plist_count(), 5) << "a line not in UTF-8 was taken from an .m3u8";
     char path[PLIST_PATH_SIZE];
     for (int i = 0; i < 4; i++) {
         ASSERT_TRUE(plist_get(path, sizeof path, i));
