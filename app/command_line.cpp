@@ -81,8 +81,10 @@ int app_parse_wide_command_line(const wchar_t* command_line, char* path_out, siz
 
 int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_path) {
     CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    // The wide interface: a target the code page has no characters for
+    // comes back whole, for its short name.
+    IShellLinkW* link = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link));
     if (FAILED(hr)) {
         CoUninitialize();
@@ -103,11 +105,13 @@ int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_pat
         // The target goes into a scratch buffer first: a failed look-up must
         // leave the shortcut's own path in place, and the caller's buffer may
         // be the source itself.
-        char target[MAX_PATH] = {};
-        WIN32_FIND_DATAA find_data;
+        WCHAR target[MAX_PATH] = {};
+        char ansi[MAX_PATH];
+        WIN32_FIND_DATAW find_data;
         // A target that does not fit is not cut short: the shortcut stays.
-        if (link->GetPath(target, 256, &find_data, 0) == S_OK && strlen(target) < size) {
-            memcpy(target_out, target, strlen(target) + 1);
+        if (link->GetPath(target, 256, &find_data, 0) == S_OK && app_ansi_path(target, ansi, sizeof ansi) > 0 &&
+            strlen(ansi) < size) {
+            memcpy(target_out, ansi, strlen(ansi) + 1);
             result = 1;
         }
     }
