@@ -29,9 +29,17 @@ void run_program(void* context) {
     // A file, or a folder whose files are imported as a drop's are. One
     // this program cannot open by any name is told once there is a window.
     int parsed = app_parse_wide_command_line(a->command_line, path, sizeof path);
-    if (parsed == APP_PATH_NO_FORM) plist_count_no_form();
+    auto running = [] { return app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr); };
+    if (parsed == APP_PATH_NO_FORM) {
+        plist_count_no_form();
+        // Beside a running copy there is nothing to hand over: told, and gone.
+        if (running()) {
+            plist_tell_not_added_over(nullptr);
+            return;
+        }
+    }
     if (parsed == 1 && (app_file_exists(path) || app_folder_exists(path))) {
-        if (app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr)) {
+        if (running()) {
             // A launch whose file was not taken still leaves: a copy of its own
             // beside a slow running one would take the next launches' files.
             app_handoff_send(path);

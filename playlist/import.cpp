@@ -171,8 +171,10 @@ int plist_progress_hide() {
     return plist_tell_not_added();
 }
 
-int plist_tell_not_added() {
-    if ((g_files_not_added > 0 || g_files_without_form > 0) && g_viewer_window) {
+int plist_tell_not_added() { return g_viewer_window ? plist_tell_not_added_over(g_viewer_window) : 1; }
+
+int plist_tell_not_added_over(HWND owner) {
+    if (g_files_not_added > 0 || g_files_without_form > 0) {
         // One box for both reasons, each with its own count.
         char full[160] = "", unnamed[200] = "";
         if (g_files_not_added > 0)
@@ -187,7 +189,7 @@ int plist_tell_not_added() {
         wsprintfA(text, "%s%s%s", full, full[0] && unnamed[0] ? "\n" : "", unnamed);
         const char* caption = g_files_without_form > 0 ? "Files Not Added" : "Playlist Full";
         g_files_not_added = g_files_without_form = 0;
-        MessageBoxA(g_viewer_window, text, caption, MB_OK | MB_ICONINFORMATION);
+        MessageBoxA(owner, text, caption, MB_OK | MB_ICONINFORMATION);
     }
     return 1;
 }

@@ -59,6 +59,8 @@ int plist_progress_hide();
 // Tells the user how many files a full list, or names with no form the
 // program can open, left out since the last telling, once; the count waits while there is no viewer window to tell it over.
 int plist_tell_not_added();
+// The same over owner (null: a box of its own), whether or not there is a viewer window.
+int plist_tell_not_added_over(HWND owner);
 
 // Playlist files. The text's part, free of file calls: the kind of text and
 // each name it yields, in order.
