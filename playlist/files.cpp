@@ -230,7 +230,8 @@ static bool entry_line(const char* path, bool utf8, char* out, size_t size) {
         return true;
     }
     WCHAR wide[PLIST_PATH_SIZE * 2];
-    if (!app_long_name(path, wide, PLIST_PATH_SIZE * 2) && !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE))
+    if (!app_long_name(path, wide, PLIST_PATH_SIZE * 2) &&
+        !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE))
         return false;
     return WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr);
 }

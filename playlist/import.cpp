@@ -106,7 +106,8 @@ int plist_open_dialog(HWND owner, bool append) {
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter =
-        L"All Known Media Files\0*.m3u;*.m3u8;*.pls;*.xspf;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;*.mpv2;*.dat;"
+        L"All Known Media Files\0*.m3u;*.m3u8;*.pls;*.xspf;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;"
+        L"*.mpv2;*.dat;"
         L"*.vob;*.avi;*.wav;*.wmv;*.wma;*.divx;*.asf;*.ogg;*.ogv;*.mid;*.midi\0"
         L"Supported Playlist Files\0*.m3u;*.m3u8;*.pls;*.xspf;\0"
         L"All Files\0*.*\0";

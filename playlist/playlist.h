@@ -57,7 +57,8 @@ int plist_open_dialog(HWND owner, bool append);
 int plist_progress_show(const char* text);
 int plist_progress_hide();
 // Tells the user how many files a full list, or names with no form the
-// program can open, left out since the last telling, once; the count waits while there is no viewer window to tell it over.
+// program can open, left out since the last telling, once; the count waits
+// while there is no viewer window to tell it over.
 int plist_tell_not_added();
 // The same over owner (null: a box of its own), whether or not there is a viewer window.
 int plist_tell_not_added_over(HWND owner);

@@ -336,7 +336,8 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
     // An older list in the code page whose bytes merely read as UTF-8 still names its own file.
     write("\xC3\xA9.avi", "x");
     write("e.m3u", "#EXTM3U\r\n\xC3\xA9.avi\r\n");
-    for (const char* list : {"a.m3u8", "b.m3u", "c.pls", "d.xspf", "e.m3u"}) EXPECT_EQ(load(dir + "\\" + list), 1) << list;
+    for (const char* list : {"a.m3u8", "b.m3u", "c.pls", "d.xspf", "e.m3u"})
+        EXPECT_EQ(load(dir + "\\" + list), 1) << list;
     ASSERT_EQ(plist_count(), 5);
     // A list so named is opened by a short name that keeps ".M3U" of ".m3u8":
     // still UTF-8 alone, so the code page's bytes of "cafe" name nothing.
