@@ -39,13 +39,31 @@ SharedHandoff* app_shared_handoff();
 int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size);
 
 // The media file or folder a command line names, into path_out of size bytes
-// (empty when none exists); 0 only for an empty command line.
+// (empty when none exists); 0 only for an empty command line, and
+// APP_PATH_NO_FORM when the file named is there but has no path the
+// program can open. The code page's text is taken as the system's UTF-16 is.
 int app_parse_command_line(const char* command_line, char* path_out, size_t size);
+int app_parse_wide_command_line(const wchar_t* command_line, char* path_out, size_t size);
 int app_file_exists(const char* path);
 int app_folder_exists(const char* path);
 // The target of a shortcut into target_out of size bytes; 0 (and the buffer
 // untouched) when it cannot be read or does not fit.
 int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_path);
+
+// A path as the system gives it (UTF-16) into out, size bytes, in the form
+// the program's ANSI calls open: the path itself when every character has a
+// form in the code page, else its short (8.3) name. APP_PATH_NO_FORM: the
+// file is there but has neither (short names are off on its drive).
+#define APP_PATH_NO_FORM (-1)
+#define APP_PATH_NONE 0  // nothing by that name, or no room
+#define APP_PATH_ANSI 1
+#define APP_PATH_SHORT 2
+int app_ansi_path(const WCHAR* wide, char* out, size_t size);
+// The short-name look-up app_ansi_path uses: GetShortPathNameW but in tests.
+extern DWORD(WINAPI* app_short_path_lookup)(LPCWSTR, LPWSTR, DWORD);
+// The real name of a path that holds a short-name component, into out of
+// count characters; 0 for a path without one (it is shown as it is).
+int app_long_name(const char* path, WCHAR* out, size_t count);
 
 // Sending side: hands path to the running copy; 1 when the running copy took
 // it, 0 when it did not (the path is then taken back from the record).

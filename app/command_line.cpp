@@ -3,6 +3,9 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 #include <string.h>
+#include <wchar.h>
+
+#include <vector>
 
 #include "app.h"
 #include "command_line_parse.h"
@@ -22,27 +25,54 @@ int app_folder_exists(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
 }
 
+namespace {
+
+// A candidate of the wide command line in the code page's form; *no_form
+// is set when the file or folder is there but has no such form.
+void to_ansi(const wchar_t* wide, char* out, size_t size, bool* no_form) {
+    if (app_ansi_path(wide, out, size) == APP_PATH_NO_FORM) *no_form = true;
+}
+
+}  // namespace
+
 int app_parse_command_line(const char* command_line, char* path_out, size_t size) {
     if (!command_line || !command_line[0] || !path_out || size == 0) return 0;
-    char guess[APP_PATH_SIZE], quoted[APP_PATH_SIZE], whole[APP_PATH_SIZE];
-    app_command_line_candidates(command_line, guess, quoted, sizeof guess);
+    int n = MultiByteToWideChar(CP_ACP, 0, command_line, -1, nullptr, 0);
+    if (n <= 0) return 0;
+    std::vector<wchar_t> wide(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, command_line, -1, wide.data(), n);
+    return app_parse_wide_command_line(wide.data(), path_out, size);
+}
+
+int app_parse_wide_command_line(const wchar_t* command_line, char* path_out, size_t size) {
+    if (!command_line || !command_line[0] || !path_out || size == 0) return 0;
+    wchar_t wide_guess[APP_PATH_SIZE], wide_quoted[APP_PATH_SIZE], wide_whole[APP_PATH_SIZE];
+    app_command_line_candidates(command_line, wide_guess, wide_quoted, APP_PATH_SIZE);
     // A folder's name has no dot to end it: the whole line, spaces and all,
     // without the blanks and quotes around it, may name one.
-    const char* from = command_line;
+    const wchar_t* from = command_line;
     while (*from == ' ' || *from == '"') from++;
-    size_t n = strlen(from);
+    size_t n = wcslen(from);
     while (n > 0 && (from[n - 1] == ' ' || from[n - 1] == '"')) n--;
-    whole[0] = 0;
-    if (n < sizeof whole) {
-        memcpy(whole, from, n);
-        whole[n] = 0;
+    wide_whole[0] = 0;
+    if (n < APP_PATH_SIZE) {
+        memcpy(wide_whole, from, n * sizeof(wchar_t));
+        wide_whole[n] = 0;
     }
+    // Each candidate goes to the code page's form first, a short name where
+    // its characters have none; the tests below are the same as ever.
+    char guess[APP_PATH_SIZE], quoted[APP_PATH_SIZE], whole[APP_PATH_SIZE];
+    bool no_form = false;
+    to_ansi(wide_guess, guess, sizeof guess, &no_form);
+    to_ansi(wide_quoted, quoted, sizeof quoted, &no_form);
+    to_ansi(wide_whole, whole, sizeof whole, &no_form);
     path_out[0] = 0;
     if (app_file_exists(guess)) app_copy_text(path_out, size, guess);
     else if (app_file_exists(quoted)) app_copy_text(path_out, size, quoted);
     else if (app_folder_exists(guess)) app_copy_text(path_out, size, guess);
     else if (app_folder_exists(quoted)) app_copy_text(path_out, size, quoted);
     else if (app_folder_exists(whole)) app_copy_text(path_out, size, whole);
+    else if (no_form) return APP_PATH_NO_FORM;
 
     n = strlen(path_out);
     if (n >= 4 && strcmp(path_out + n - 4, ".lnk") == 0) app_resolve_shortcut(path_out, size, path_out);
@@ -51,8 +81,10 @@ int app_parse_command_line(const char* command_line, char* path_out, size_t size
 
 int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_path) {
     CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    // The wide interface: a target the code page has no characters for
+    // comes back whole, for its short name.
+    IShellLinkW* link = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link));
     if (FAILED(hr)) {
         CoUninitialize();
@@ -73,11 +105,13 @@ int app_resolve_shortcut(char* target_out, size_t size, const char* shortcut_pat
         // The target goes into a scratch buffer first: a failed look-up must
         // leave the shortcut's own path in place, and the caller's buffer may
         // be the source itself.
-        char target[MAX_PATH] = {};
-        WIN32_FIND_DATAA find_data;
+        WCHAR target[MAX_PATH] = {};
+        char ansi[MAX_PATH];
+        WIN32_FIND_DATAW find_data;
         // A target that does not fit is not cut short: the shortcut stays.
-        if (link->GetPath(target, 256, &find_data, 0) == S_OK && strlen(target) < size) {
-            memcpy(target_out, target, strlen(target) + 1);
+        if (link->GetPath(target, 256, &find_data, 0) == S_OK && app_ansi_path(target, ansi, sizeof ansi) > 0 &&
+            strlen(ansi) < size) {
+            memcpy(target_out, ansi, strlen(ansi) + 1);
             result = 1;
         }
     }

@@ -4,13 +4,14 @@
 #include "../playlist/playlist.h"
 #include "../ui/ui.h"
 #include "app.h"
+#include "command_line_parse.h"
 #include "fault_guard.h"
 
 namespace {
 
 struct StartArgs {
     HINSTANCE instance;
-    const char* command_line;
+    const wchar_t* command_line;  // its arguments, as the system has them
     int show_command;
 };
 
@@ -25,10 +26,20 @@ void run_program(void* context) {
     plist_reset();
     media_set_option(MEDIA_OPTION_ASPECT, 1);
 
-    // A file, or a folder whose files are imported as a drop's are.
-    if (app_parse_command_line(a->command_line, path, sizeof path) == 1 &&
-        (app_file_exists(path) || app_folder_exists(path))) {
-        if (app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr)) {
+    // A file, or a folder whose files are imported as a drop's are. One
+    // this program cannot open by any name is told once there is a window.
+    int parsed = app_parse_wide_command_line(a->command_line, path, sizeof path);
+    auto running = [] { return app_shared_handoff()->instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr); };
+    if (parsed == APP_PATH_NO_FORM) {
+        plist_count_no_form();
+        // Beside a running copy there is nothing to hand over: told, and gone.
+        if (running()) {
+            plist_tell_not_added_over(nullptr);
+            return;
+        }
+    }
+    if (parsed == 1 && (app_file_exists(path) || app_folder_exists(path))) {
+        if (running()) {
             // A launch whose file was not taken still leaves: a copy of its own
             // beside a slow running one would take the next launches' files.
             app_handoff_send(path);
@@ -60,8 +71,10 @@ void run_program(void* context) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_command) {
-    StartArgs args = {instance, command_line, show_command};
+// The command line is read in UTF-16: the code page's copy of it has lost
+// the names it has no characters for.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    StartArgs args = {instance, app_command_line_arguments(GetCommandLineW()), show_command};
     app_run_guarded(run_program, &args);
     return 0;
 }

@@ -1,6 +1,7 @@
 // Playlist files on disk: telling them apart, loading them through the
 // import entry, and saving the list as M3U.
 #include <string.h>
+#include <wchar.h>
 
 #include "../app/app.h"
 #include "../app/fault_guard.h"
@@ -26,7 +27,17 @@ const char* extension(const char* path) {
     return dot && (!slash || dot > slash) ? dot : "";
 }
 
-bool has_extension(const char* path, const char* ext) { return lstrcmpiA(extension(path), ext) == 0; }
+bool has_extension(const char* path, const char* ext) {
+    if (lstrcmpiA(extension(path), ext) == 0) return true;
+    // A short name keeps three letters of an extension (".m3u8" is ".M3U"):
+    // the real name tells.
+    WCHAR real[PLIST_PATH_SIZE * 2], wide_ext[16];
+    if (!app_long_name(path, real, PLIST_PATH_SIZE * 2) || !MultiByteToWideChar(CP_ACP, 0, ext, -1, wide_ext, 16))
+        return false;
+    const WCHAR* dot = wcsrchr(real, '.');
+    const WCHAR* slash = wcsrchr(real, '\\');
+    return dot && (!slash || dot > slash) && lstrcmpiW(dot, wide_ext) == 0;
+}
 
 struct LoadContext {
     char folder[PLIST_PATH_SIZE];  // the playlist's own folder, for relative names
@@ -50,22 +61,30 @@ bool resolve(const char* name, const char* folder, char* out, size_t size) {
     return true;
 }
 
-void add_name(const char* name, LoadContext* c) {
+bool add_name(const char* name, LoadContext* c) {
     char found[PLIST_PATH_SIZE];
-    if (plist_loading_line_hook) plist_loading_line_hook(name);
-    if (resolve(name, c->folder, found, sizeof found)) plist_add_path(found);
+    if (!resolve(name, c->folder, found, sizeof found)) return false;
+    plist_add_path(found);
+    return true;
 }
 
 void add_line(const char* line, size_t length, void* context) {
     LoadContext* c = static_cast<LoadContext*>(context);
-    char name[PLIST_PATH_SIZE];
+    char name[PLIST_PATH_SIZE], converted[PLIST_PATH_SIZE];
     if (!plist_name_from_line(line, length, name, sizeof name)) return;
-    if (c->utf8 && !plist_utf8_to_ansi(name, name, sizeof name)) return;  // no such name in this system's code page
-    add_name(name, c);
+    if (plist_loading_line_hook) plist_loading_line_hook(name);
+    bool utf8 = c->utf8 || plist_is_utf8_beyond_ascii(name);
+    if (utf8 && plist_utf8_to_path(name, converted, sizeof converted) && add_name(converted, c)) return;
+    // Other tools write UTF-8 into lists of the code page's text too; where
+    // it names nothing, the bytes stand for themselves, as they always did.
+    if (!c->utf8) add_name(name, c);
 }
 
 // The XSPF parser hands over whole paths, already in the code page.
-void add_xspf_location(const char* path, size_t, void* context) { add_name(path, static_cast<LoadContext*>(context)); }
+void add_xspf_location(const char* path, size_t, void* context) {
+    if (plist_loading_line_hook) plist_loading_line_hook(path);
+    add_name(path, static_cast<LoadContext*>(context));
+}
 
 // The whole file as NUL-terminated text; null when it cannot be read.
 char* read_text(const char* path) {
@@ -94,7 +113,7 @@ struct ParseArgs {
 void parse_guarded(void* p) {
     ParseArgs* a = static_cast<ParseArgs*>(p);
     if (a->xspf)
-        a->kind = plist_parse_xspf(a->text, plist_utf8_to_ansi, add_xspf_location, a->context) > 0 ? PLIST_TEXT_XSPF
+        a->kind = plist_parse_xspf(a->text, plist_utf8_to_path, add_xspf_location, a->context) > 0 ? PLIST_TEXT_XSPF
                                                                                                  : PLIST_TEXT_NONE;
     else
         a->kind = plist_parse_text(a->text, a->plain_allowed, add_line, a->context);
@@ -135,13 +154,26 @@ HANDLE create_scratch_beside(const char* target, char* out, size_t size) {
 
 void (*plist_loading_line_hook)(const char* name);
 
-int plist_utf8_to_ansi(const char* utf8, char* out, size_t size) {
-    WCHAR wide[PLIST_PATH_SIZE];
-    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, PLIST_PATH_SIZE)) return 0;
-    // A best-fit look-alike (a for a-macron) would name another file.
-    BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, out, static_cast<int>(size), nullptr, &lossy);
-    return n > 0 && !lossy;
+int plist_utf8_to_path(const char* utf8, char* out, size_t size) {
+    WCHAR name[PLIST_PATH_SIZE], beside[PLIST_PATH_SIZE];
+    if (!out || size == 0) return 0;
+    out[0] = 0;
+    if (!MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, name, PLIST_PATH_SIZE)) return 0;
+    // A relative name is looked for beside the list being loaded first, as
+    // resolve does: its short name can only be had from a path that is there.
+    const WCHAR* chosen = name;
+    WCHAR folder[PLIST_PATH_SIZE];
+    if (!(name[0] == '\\' || name[0] == '/' || (name[0] && name[1] == ':')) && g_depth > 0 &&
+        MultiByteToWideChar(CP_ACP, 0, g_loading[g_depth - 1], -1, folder, PLIST_PATH_SIZE)) {
+        WCHAR* slash = wcsrchr(folder, '\\');
+        if (slash) *slash = 0;
+        if (plist_join_wide_path(beside, PLIST_PATH_SIZE, folder, name) &&
+            GetFileAttributesW(beside) != INVALID_FILE_ATTRIBUTES)
+            chosen = beside;
+    }
+    int form = app_ansi_path(chosen, out, size);
+    if (form == APP_PATH_NO_FORM) plist_count_no_form();
+    return form > 0 && strlen(out) <= PLIST_PATH_MAX;
 }
 
 bool plist_is_playlist_file(const char* path) {
@@ -190,15 +222,18 @@ int plist_load_file(const char* path) {
     return args.kind != PLIST_TEXT_NONE ? 1 : 0;
 }
 
-// One entry as the saved file holds it: the code page's bytes, or UTF-8 for .m3u8.
+// One entry as the saved file holds it: the code page's bytes, or UTF-8 for
+// .m3u8, which can hold the real name of an entry opened by its short name.
 static bool entry_line(const char* path, bool utf8, char* out, size_t size) {
     if (!utf8) {
         lstrcpynA(out, path, static_cast<int>(size));
         return true;
     }
-    WCHAR wide[PLIST_PATH_SIZE];
-    return MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE) &&
-           WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr);
+    WCHAR wide[PLIST_PATH_SIZE * 2];
+    if (!app_long_name(path, wide, PLIST_PATH_SIZE * 2) &&
+        !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE))
+        return false;
+    return WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr);
 }
 
 int plist_save_m3u(char* name, size_t size) {

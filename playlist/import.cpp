@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "../app/app.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -24,6 +25,15 @@ bool plist_join_path(char* out, size_t size, const char* folder, const char* tai
     return true;
 }
 
+bool plist_join_wide_path(WCHAR* out, size_t count, const WCHAR* folder, const WCHAR* tail) {
+    size_t a = lstrlenW(folder), b = lstrlenW(tail);
+    if (a + 1 + b > PLIST_PATH_MAX || a + 1 + b >= count) return false;
+    memcpy(out, folder, a * sizeof(WCHAR));
+    out[a] = '\\';
+    memcpy(out + a + 1, tail, (b + 1) * sizeof(WCHAR));
+    return true;
+}
+
 size_t plist_trim_separator(char* path) {
     size_t n = strnlen(path, PLIST_PATH_SIZE);
     if (n > 0 && (path[n - 1] == '\\' || path[n - 1] == '/')) path[--n] = 0;
@@ -33,20 +43,29 @@ size_t plist_trim_separator(char* path) {
 namespace {
 
 int g_files_not_added;  // since the last end of an import
+int g_files_without_form;  // there, but no path this program can open names them
 
 int add_folder(const char* folder) {
     SetCurrentDirectoryA(folder);
-    char pattern[PLIST_PATH_SIZE];
-    if (!plist_join_path(pattern, sizeof pattern, folder, "*.*")) return 0;
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA(pattern, &found);
+    // Listed in UTF-16, so names the code page has no characters for are found too.
+    WCHAR wide_folder[PLIST_PATH_SIZE];
+    if (!MultiByteToWideChar(CP_ACP, 0, folder, -1, wide_folder, PLIST_PATH_SIZE)) return 0;
+    WCHAR pattern[PLIST_PATH_SIZE];
+    if (!plist_join_wide_path(pattern, PLIST_PATH_SIZE, wide_folder, L"*.*")) return 0;
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW(pattern, &found);
     if (find == INVALID_HANDLE_VALUE) return 0;
     do {
-        char child[PLIST_PATH_SIZE];
-        if (plist_import_skips(found.cFileName) || !plist_join_path(child, sizeof child, folder, found.cFileName))
+        WCHAR child[PLIST_PATH_SIZE];
+        char name[MAX_PATH * 2];
+        // Only the names skipped are wanted here: those are ASCII, and a best-fit look-alike is not one.
+        if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, found.cFileName, -1, name, sizeof name, nullptr,
+                                 nullptr))
+            name[0] = 0;
+        if (plist_import_skips(name) || !plist_join_wide_path(child, PLIST_PATH_SIZE, wide_folder, found.cFileName))
             continue;
-        plist_add_path(child);
-    } while (FindNextFileA(find, &found));
+        plist_add_wide_path(child);
+    } while (FindNextFileW(find, &found));
     FindClose(find);
     return 1;
 }
@@ -70,47 +89,57 @@ int plist_add_path(char* path) {
     return 1;
 }
 
+int plist_add_wide_path(const WCHAR* path) {
+    char ansi[PLIST_PATH_SIZE];
+    int form = app_ansi_path(path, ansi, sizeof ansi);
+    if (form == APP_PATH_NO_FORM) plist_count_no_form();
+    return form > 0 ? plist_add_path(ansi) : 0;
+}
+
+void plist_count_no_form() { g_files_without_form++; }
+
 int plist_open_dialog(HWND owner, bool append) {
     // Room for a long multiple selection: the folder, then each name.
-    static char names[1064960];
+    static WCHAR names[1064960];
     names[0] = 0;
-    OPENFILENAMEA ofn = {};
+    OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
     ofn.lpstrFilter =
-        "All Known Media Files\0*.m3u;*.m3u8;*.pls;*.xspf;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;*.mpv2;*.dat;"
-        "*.vob;*.avi;*.wav;*.wmv;*.wma;*.divx;*.asf;*.ogg;*.ogv;*.mid;*.midi\0"
-        "Supported Playlist Files\0*.m3u;*.m3u8;*.pls;*.xspf;\0"
-        "All Files\0*.*\0";
+        L"All Known Media Files\0*.m3u;*.m3u8;*.pls;*.xspf;*.mpg;*.mpeg;*.mpe;*.mpv;*.m1v;*.mp2;*.mp3;*.mp4;*.mpa;"
+        L"*.mpv2;*.dat;"
+        L"*.vob;*.avi;*.wav;*.wmv;*.wma;*.divx;*.asf;*.ogg;*.ogv;*.mid;*.midi\0"
+        L"Supported Playlist Files\0*.m3u;*.m3u8;*.pls;*.xspf;\0"
+        L"All Files\0*.*\0";
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = names;
-    ofn.nMaxFile = sizeof names;
+    ofn.nMaxFile = sizeof names / sizeof names[0];
     ofn.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_READONLY;
-    if (!GetOpenFileNameA(&ofn)) return 0;
-    names[sizeof names - 2] = names[sizeof names - 1] = 0;  // the list always ends
-    DWORD attributes = GetFileAttributesA(names);
+    // The wide dialog: the code page's one hands back "?" for the characters it lacks.
+    if (!GetOpenFileNameW(&ofn)) return 0;
+    const size_t end = sizeof names / sizeof names[0];
+    names[end - 2] = names[end - 1] = 0;  // the list always ends
+    DWORD attributes = GetFileAttributesW(names);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        char path[PLIST_PATH_SIZE];
-        if (strlen(names) > PLIST_PATH_MAX) return 0;
-        strcpy(path, names);
+        if (lstrlenW(names) > PLIST_PATH_MAX) return 0;
         if (!append) plist_reset();
-        plist_add_path(path);
+        plist_add_wide_path(names);
         if (!append) plist_select(0, false);
         plist_tell_not_added();  // a playlist chosen alone may have filled the list
         return 1;
     }
     // Several files: the folder comes first, then each name after its own
     // terminator. A name too long to join to the folder is passed over.
-    if (strlen(names) + 1 > PLIST_PATH_MAX) return 0;
+    if (static_cast<size_t>(lstrlenW(names)) + 1 > PLIST_PATH_MAX) return 0;
     if (!append) plist_reset();
     int n = 0;
-    for (const char* name = names + strlen(names) + 1; *name && name < names + sizeof names; name += strlen(name) + 1) {
+    for (const WCHAR* name = names + lstrlenW(names) + 1; *name && name < names + end; name += lstrlenW(name) + 1) {
         char title[64];
         snprintf(title, sizeof title, "Importing Files : %i", ++n);
         SetWindowTextA(g_viewer_window, title);
-        char path[PLIST_PATH_SIZE];
-        if (plist_join_path(path, sizeof path, names, name)) plist_add_path(path);
+        WCHAR path[PLIST_PATH_SIZE];
+        if (plist_join_wide_path(path, PLIST_PATH_SIZE, names, name)) plist_add_wide_path(path);
     }
     if (!append) plist_select(0, false);
     SetWindowTextA(g_viewer_window, UI_TITLE);
@@ -143,13 +172,25 @@ int plist_progress_hide() {
     return plist_tell_not_added();
 }
 
-int plist_tell_not_added() {
-    if (g_files_not_added > 0 && g_viewer_window) {
-        char text[160];
-        wsprintfA(text, "The playlist holds at most %d files: %d files were not added.", PLAYLIST_CAPACITY,
-                  g_files_not_added);
-        g_files_not_added = 0;
-        MessageBoxA(g_viewer_window, text, "Playlist Full", MB_OK | MB_ICONINFORMATION);
+int plist_tell_not_added() { return g_viewer_window ? plist_tell_not_added_over(g_viewer_window) : 1; }
+
+int plist_tell_not_added_over(HWND owner) {
+    if (g_files_not_added > 0 || g_files_without_form > 0) {
+        // One box for both reasons, each with its own count.
+        char full[160] = "", unnamed[200] = "";
+        if (g_files_not_added > 0)
+            wsprintfA(full, "The playlist holds at most %d files: %d files were not added.", PLAYLIST_CAPACITY,
+                      g_files_not_added);
+        if (g_files_without_form > 0)
+            wsprintfA(unnamed,
+                      "%d files were not added: their names have characters this system's code page lacks, and "
+                      "their drive keeps no short names for them.",
+                      g_files_without_form);
+        char text[360];
+        wsprintfA(text, "%s%s%s", full, full[0] && unnamed[0] ? "\n" : "", unnamed);
+        const char* caption = g_files_without_form > 0 ? "Files Not Added" : "Playlist Full";
+        g_files_not_added = g_files_without_form = 0;
+        MessageBoxA(owner, text, caption, MB_OK | MB_ICONINFORMATION);
     }
     return 1;
 }

@@ -260,6 +260,12 @@ bool plist_is_utf8(const char* text) {
     return true;
 }
 
+bool plist_is_utf8_beyond_ascii(const char* text) {
+    bool beyond = false;
+    for (const char* p = text; *p && !beyond; p++) beyond = static_cast<unsigned char>(*p) >= 0x80;
+    return beyond && plist_is_utf8(text);
+}
+
 int plist_utf8_to_latin1(const char* utf8, char* out, size_t size) {
     size_t n = 0;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(utf8); *p; n++) {

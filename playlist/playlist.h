@@ -43,16 +43,25 @@ bool plist_import_skips(const char* name);
 // folder, a backslash and tail into out (size bytes); false, out untouched,
 // when the joined path would be longer than a playlist entry takes.
 bool plist_join_path(char* out, size_t size, const char* folder, const char* tail);
+bool plist_join_wide_path(WCHAR* out, size_t count, const WCHAR* folder, const WCHAR* tail);
 // Drops one trailing backslash or slash; the new length.
 size_t plist_trim_separator(char* path);
 int plist_add_path(char* path);
+// A path as the system gives it (UTF-16), added by the form the program's
+// calls open (a short name for characters the code page lacks); one with no
+// such form is left out and counted for the next telling.
+int plist_add_wide_path(const WCHAR* path);
+void plist_count_no_form();
 // The system's open dialog: replaces the list, or appends to it; 0 when cancelled.
 int plist_open_dialog(HWND owner, bool append);
 int plist_progress_show(const char* text);
 int plist_progress_hide();
-// Tells the user how many files a full list left out since the last telling,
-// once; the count waits while there is no viewer window to tell it over.
+// Tells the user how many files a full list, or names with no form the
+// program can open, left out since the last telling, once; the count waits
+// while there is no viewer window to tell it over.
 int plist_tell_not_added();
+// The same over owner (null: a box of its own), whether or not there is a viewer window.
+int plist_tell_not_added_over(HWND owner);
 
 // Playlist files. The text's part, free of file calls: the kind of text and
 // each name it yields, in order.
@@ -80,9 +89,14 @@ int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn ea
 // byte-order mark and white space).
 bool plist_text_is_xspf(const char* text);
 bool plist_is_utf8(const char* text);
+// UTF-8 with at least one character beyond ASCII: so written, not merely plain.
+bool plist_is_utf8_beyond_ascii(const char* text);
 int plist_utf8_to_latin1(const char* utf8, char* out, size_t size);
-// The same through the system's ANSI code page, refusing best-fit look-alikes.
-int plist_utf8_to_ansi(const char* utf8, char* out, size_t size);
+// A UTF-8 name from a list being loaded as a path the program opens: in the
+// code page when it has every character, else the short name of the file (a
+// relative name beside the list first); 0 when neither, a file there without
+// any such form counted for the next telling.
+int plist_utf8_to_path(const char* utf8, char* out, size_t size);
 bool plist_is_playlist_file(const char* path);
 int plist_load_file(const char* path);
 // Called with each name a playlist being loaded yields, before it is looked

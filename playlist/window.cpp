@@ -2,6 +2,7 @@
 // commands in its menu. There is one; asking for it again brings it back.
 #include <windows.h>
 #include <shellapi.h>
+#include <wchar.h>
 
 #include "../app/fault_guard.h"
 #include "../ui/ui.h"
@@ -59,7 +60,14 @@ BOOL on_draw_item(const DRAWITEMSTRUCT* item) {
         SetTextColor(dc, selected ? RGB(0, 0, 0) : RGB(64, 64, 128));
         RECT text = r;
         text.left += 24;
-        DrawTextA(dc, plist_name_part(path), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        // A file opened by its short name shows the name its owner gave it.
+        WCHAR real[PLIST_PATH_SIZE * 2];
+        if (app_long_name(path, real, PLIST_PATH_SIZE * 2)) {
+            const WCHAR* slash = wcsrchr(real, '\\');
+            DrawTextW(dc, slash ? slash + 1 : real, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        } else {
+            DrawTextA(dc, plist_name_part(path), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+        }
     }
     SelectObject(dc, old);
     DeleteObject(font);
@@ -123,11 +131,11 @@ int on_list_key(HWND dialog, int key) {
 }
 
 void on_drop(HWND dialog, HDROP drop) {
-    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; i++) {
-        char path[PLIST_PATH_SIZE];
-        if (DragQueryFileA(drop, i, nullptr, 0) > PLIST_PATH_MAX) continue;  // never cut into another name
-        if (DragQueryFileA(drop, i, path, APP_PATH_SIZE)) plist_add_path(path);
+        WCHAR path[PLIST_PATH_SIZE];
+        if (DragQueryFileW(drop, i, nullptr, 0) > PLIST_PATH_MAX) continue;  // never cut into another name
+        if (DragQueryFileW(drop, i, path, PLIST_PATH_SIZE)) plist_add_wide_path(path);
     }
     DragFinish(drop);
     SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);

@@ -151,6 +151,8 @@ make_clips() {
     ffmpeg $q -loglevel fatal $green -c:v mpeg1video -c:a mp2 -muxdelay 0.001 -muxpreload 0.001 "$dir/green.mpg"
     # a 16:9 clip, to change the picture's shape between tracks
     ffmpeg $q -f lavfi -i color=c=green:s=320x180:r=25:d=2 -c:v mjpeg -q:v 3 "$dir/wide.avi"
+    # a name with no form in a Western code page: opened by its short name
+    cp "$dir/red.avi" "$dir/日本語の動画.avi"
     head -c 600000 "$dir/long.avi" > "$dir/truncated.avi"
     # eight seconds promised by the header, the first 60,000 bytes present:
     # a frame or two, then nothing

@@ -2,7 +2,8 @@
 // build machine, under AddressSanitizer and UndefinedBehaviorSanitizer: the
 // playlist text parser, the hand-off record reader, the BMP writer, the title
 // clock, the command line's path candidates and the graphics operations on
-// every row-routine table the processor runs, and the XSPF reader. A sanitizer stops the run at the first
+// every row-routine table the processor runs, and the XSPF reader; the
+// command line's rules on UTF-16 text too. A sanitizer stops the run at the first
 // fault; the checks below count wrong results. Usage: fuzz_driver INPUTS SEED
 #include <stdint.h>
 #include <stdio.h>
@@ -197,6 +198,22 @@ void fuzz_command_line() {
         CHECK((*out)[size] == '#');
         CHECK(strstr(line.c_str(), text) != nullptr);
     }
+    // The system's UTF-16 line follows the same rules: a line of the same
+    // characters gives the same candidates, character for character.
+    std::wstring wide;
+    for (char c : line) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    std::vector<wchar_t> wide_guess(size + 8, L'#'), wide_quoted(size + 8, L'#');
+    app_command_line_candidates(wide.c_str(), wide_guess.data(), wide_quoted.data(), size);
+    for (size_t i = 0; i < size; i++) {
+        CHECK(wide_guess[i] == static_cast<wchar_t>(static_cast<unsigned char>(guess[i])));
+        CHECK(wide_quoted[i] == static_cast<wchar_t>(static_cast<unsigned char>(quoted[i])));
+        if (!guess[i] && !quoted[i]) break;
+    }
+    CHECK(wide_guess[size] == L'#' && wide_quoted[size] == L'#');
+    // The arguments are the line's tail, past a program's name and the blanks after it.
+    const wchar_t* arguments = app_command_line_arguments(wide.c_str());
+    CHECK(arguments >= wide.c_str() && arguments <= wide.c_str() + wide.size());
+    CHECK(!*arguments || *arguments > L' ');
 }
 
 void fuzz_title() {

@@ -1,6 +1,7 @@
 // The player window: the skinned control strip. It holds no playback logic:
 // presses become the viewer's commands, and the sliders call the engine.
 #include <string.h>
+#include <wchar.h>
 
 #include "../app/fault_guard.h"
 #include "../media/media.h"
@@ -135,6 +136,9 @@ void draw_texts(HDC dc) {
     SetBkMode(dc, TRANSPARENT);
     char text[APP_PATH_SIZE + 1] = " ";
     media_get_path(text + 1, sizeof text - 1);
+    // A file opened by its short name shows the name its owner gave it.
+    WCHAR real[APP_PATH_SIZE * 2] = L" ";
+    bool long_name = app_long_name(text + 1, real + 1, APP_PATH_SIZE * 2 - 1);
     char* slash = strrchr(text + 1, '\\');
     char* name = text;
     if (slash) {
@@ -143,7 +147,13 @@ void draw_texts(HDC dc) {
     }
     RECT area = g_layout.text;
     SetTextColor(dc, RGB(0, 255, 255));
-    DrawTextA(dc, name, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+    if (long_name) {
+        WCHAR* real_slash = wcsrchr(real + 1, '\\');
+        if (real_slash) *real_slash = ' ';
+        DrawTextW(dc, real_slash ? real_slash : real, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+    } else {
+        DrawTextA(dc, name, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+    }
     char type[80] = " ";
     if (!media_get_info(type + 1, sizeof type - 1, nullptr)) type[0] = 0;
     SetTextColor(dc, RGB(0, 255, 0));

@@ -218,13 +218,14 @@ void on_size(HWND viewer, WPARAM kind) {
 }
 
 void on_drop(HWND viewer, HDROP drop) {
-    UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     plist_reset();
     for (UINT i = 0; i < count; i++) {
-        char path[PLIST_PATH_SIZE];
-        // A name that does not fit the buffer is skipped, never cut short.
-        if (DragQueryFileA(drop, i, nullptr, 0) > PLIST_PATH_MAX) continue;
-        if (DragQueryFileA(drop, i, path, APP_PATH_SIZE)) plist_add_path(path);
+        WCHAR path[PLIST_PATH_SIZE];
+        // A name that does not fit the buffer is skipped, never cut short;
+        // taken in UTF-16, so no character of it is lost to the code page.
+        if (DragQueryFileW(drop, i, nullptr, 0) > PLIST_PATH_MAX) continue;
+        if (DragQueryFileW(drop, i, path, PLIST_PATH_SIZE)) plist_add_wide_path(path);
     }
     DragFinish(drop);
     play_chosen_entry(viewer, 0);

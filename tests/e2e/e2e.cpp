@@ -51,14 +51,23 @@ std::string e2e_make_file(const std::string& path, const std::string& content) {
 }
 
 bool e2e_start(E2eProgram* program, const std::string& arguments) {
+    std::vector<WCHAR> wide(arguments.size() + 1);
+    MultiByteToWideChar(CP_ACP, 0, arguments.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    return e2e_start(program, std::wstring(wide.data()));
+}
+
+// Started through the UTF-16 call, so names the code page lacks reach it whole.
+bool e2e_start(E2eProgram* program, const std::wstring& arguments) {
     std::string exe = e2e_program_path();
-    std::string line = "\"" + exe + "\" " + arguments;
-    std::vector<char> buffer(line.begin(), line.end());
+    std::vector<WCHAR> wide_exe(exe.size() + 1);
+    MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, wide_exe.data(), static_cast<int>(wide_exe.size()));
+    std::wstring line = L"\"" + std::wstring(wide_exe.data()) + L"\" " + arguments;
+    std::vector<WCHAR> buffer(line.begin(), line.end());
     buffer.push_back(0);
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(wide_exe.data(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     program->process = pi.hProcess;

@@ -22,7 +22,8 @@ std::string e2e_program_path();  // the tavlin.exe beside the tests folder
 std::string e2e_scratch_dir(const std::string& name);  // a fresh folder under the temp folder
 std::string e2e_make_file(const std::string& path, const std::string& content = "x");
 
-bool e2e_start(E2eProgram* program, const std::string& arguments);
+bool e2e_start(E2eProgram* program, const std::string& arguments);  // in the code page
+bool e2e_start(E2eProgram* program, const std::wstring& arguments);
 bool e2e_wait_exit(E2eProgram* program, int timeout_ms, DWORD* exit_code);
 void e2e_stop(E2eProgram* program);  // ends it if still running, by its own handle
 

@@ -4,9 +4,13 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "../../app/app.h"
+#include "../../app/command_line_parse.h"
+#include "../../playlist/playlist.h"
+#include "../../ui/ui.h"
 
 namespace {
 
@@ -146,6 +150,108 @@ TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
     lstrcpyA(buffer, fake.c_str());
     EXPECT_EQ(app_resolve_shortcut(buffer, sizeof buffer, buffer), 0);
     EXPECT_EQ(fake, buffer);
+}
+
+namespace {
+
+DWORD WINAPI no_short_name(LPCWSTR, LPWSTR, DWORD) { return 0; }
+// As a drive with short names off answers: the long name back.
+DWORD WINAPI long_name_back(LPCWSTR path, LPWSTR out, DWORD count) {
+    lstrcpynW(out, path, static_cast<int>(count));
+    return static_cast<DWORD>(lstrlenW(out));
+}
+
+// The text of a box with this caption the test raises, closed with OK; empty
+// when none came before the telling ended (or within 10 s).
+struct BoxWatch {
+    const char* caption;
+    std::string text;
+    volatile bool told;
+};
+DWORD WINAPI answer_box(void* p) {
+    BoxWatch* watch = static_cast<BoxWatch*>(p);
+    for (int waited = 0; waited < 10000 && !watch->told; waited += 20, Sleep(20)) {
+        HWND box = FindWindowA("#32770", watch->caption);
+        if (!box) continue;
+        char text[512] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        watch->text = text;
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST_F(CommandLine, NamesBeyondTheCodePageGoByTheirShortNamesOrAreCountedOnce) {
+    WCHAR wide_dir[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, wide_dir, MAX_PATH);
+    std::wstring japanese = std::wstring(wide_dir) + L"\\\u65E5\u672C\u8A9E.avi";
+    CloseHandle(CreateFileW(japanese.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    char out[APP_PATH_SIZE];
+    // Every character in the code page: the path itself, looked up nowhere.
+    EXPECT_EQ(app_ansi_path((std::wstring(wide_dir) + L"\\caf\u00E9.avi").c_str(), out, sizeof out), APP_PATH_ANSI);
+    EXPECT_EQ(out, dir + "\\caf\xE9.avi");
+    // A look-alike is another name: a-macron is not "a", and no file.
+    make("a.avi");
+    EXPECT_EQ(app_ansi_path((std::wstring(wide_dir) + L"\\\u0101.avi").c_str(), out, sizeof out), APP_PATH_NONE);
+    // Otherwise the short name: ASCII, the same file, and back to the real name.
+    ASSERT_EQ(app_ansi_path(japanese.c_str(), out, sizeof out), APP_PATH_SHORT);
+    std::string short_form = out;
+    EXPECT_TRUE(std::all_of(short_form.begin(), short_form.end(), [](char c) { return c > 0; })) << short_form;
+    EXPECT_EQ(app_file_exists(out), 1);
+    WCHAR real[MAX_PATH];
+    ASSERT_TRUE(app_long_name(out, real, MAX_PATH));
+    EXPECT_EQ(lstrcmpiW(real, japanese.c_str()), 0);
+    EXPECT_FALSE(app_long_name(dir.c_str(), real, MAX_PATH)) << "a plain path is shown as it stands";
+    char tiny[8] = "x";
+    EXPECT_EQ(app_ansi_path(japanese.c_str(), tiny, sizeof tiny), APP_PATH_NONE);
+    EXPECT_STREQ(tiny, "");
+
+    // The command line in UTF-16, past the program's name, by the usual rules.
+    const wchar_t* whole = L"\"C:\\a b\\tavlin.exe\"  \"\u65E5.avi\" /x";
+    EXPECT_STREQ(app_command_line_arguments(whole), L"\"\u65E5.avi\" /x");
+    EXPECT_STREQ(app_command_line_arguments(L"tavlin.exe\tx"), L"x");
+    EXPECT_STREQ(app_command_line_arguments(L"tavlin.exe"), L"");
+    for (const std::wstring& line : {japanese, L"\"" + japanese + L"\" /fullscreen"}) {
+        EXPECT_EQ(app_parse_wide_command_line(line.c_str(), out, sizeof out), 1);
+        EXPECT_EQ(out, short_form);
+    }
+
+    // Short names off: no form, the command line says so, and each import
+    // counts it for one telling, beside the files a full list left out.
+    for (auto lookup : {no_short_name, long_name_back}) {
+        app_short_path_lookup = lookup;
+        EXPECT_EQ(app_ansi_path(japanese.c_str(), out, sizeof out), APP_PATH_NO_FORM);
+        EXPECT_EQ(app_parse_wide_command_line(japanese.c_str(), out, sizeof out), APP_PATH_NO_FORM);
+        plist_reset();
+        EXPECT_EQ(plist_add_wide_path(japanese.c_str()), 0);
+        EXPECT_EQ(plist_count(), 0);
+    }
+    app_short_path_lookup = GetShortPathNameW;
+    std::string some = make("some.avi");
+    for (int i = 0; i < PLAYLIST_CAPACITY; i++) plist_append(some.c_str());
+    std::vector<char> full(some.begin(), some.end());
+    full.push_back(0);
+    plist_add_path(full.data());
+    g_viewer_window = CreateWindowA("STATIC", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    auto tell = [] {
+        BoxWatch watch = {"Files Not Added", "", false};
+        HANDLE watcher = CreateThread(nullptr, 0, answer_box, &watch, 0, nullptr);
+        plist_tell_not_added();
+        watch.told = true;
+        WaitForSingleObject(watcher, 15000);
+        CloseHandle(watcher);
+        return watch.text;
+    };
+    std::string told = tell();
+    EXPECT_NE(told.find("1 files were not added."), std::string::npos) << told;
+    EXPECT_NE(told.find("2 files were not added: their names"), std::string::npos) << told;
+    EXPECT_EQ(tell(), "") << "told once";
+    DestroyWindow(g_viewer_window);
+    g_viewer_window = nullptr;
+    DeleteFileW(japanese.c_str());
 }
 
 // The record other copies write is read only as far as a terminator inside it.

@@ -2,11 +2,13 @@
 // scratch folder read, resolved, nested and written.
 #include <gtest/gtest.h>
 #include <string.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "../../app/app.h"
 #include "../../app/fault_guard.h"
 #include "../../playlist/playlist.h"
 
@@ -28,7 +30,7 @@ std::string name_of(const std::string& line) {
 
 std::vector<std::string> xspf_paths(const std::string& text, int* found) {
     std::vector<std::string> out;
-    *found = plist_parse_xspf(text.c_str(), plist_utf8_to_ansi, [](const char* path, size_t, void* c) {
+    *found = plist_parse_xspf(text.c_str(), plist_utf8_to_path, [](const char* path, size_t, void* c) {
         static_cast<std::vector<std::string>*>(c)->push_back(path);
     }, &out);
     return out;
@@ -314,4 +316,62 @@ TEST_F(PlaylistFiles, AFaultWhileLoadingLeavesThePlaylistLoadable) {
     EXPECT_EQ(load(outer), 1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
     plist_loading_line_hook = nullptr;
+}
+
+// Names beyond the code page as other tools write them: UTF-8 in an .m3u8
+// beside the list, an escaped file:// URL in an .m3u, bare UTF-8 in a .pls
+// and an XSPF. Each opens by its short name; saved as .m3u8, the real name
+// goes back out.
+TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
+    const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC.avi";  // two kanji, in UTF-8
+    WCHAR wide[MAX_PATH];
+    ASSERT_TRUE(MultiByteToWideChar(CP_UTF8, 0, (dir + "\\" + japanese).c_str(), -1, wide, MAX_PATH));
+    CloseHandle(CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    std::string url = "file:///" + dir + "/%E6%97%A5%E6%9C%AC.avi";
+    std::replace(url.begin(), url.end(), '\\', '/');
+    write("a.m3u8", "#EXTM3U\r\n" + japanese + "\r\n");
+    write("b.m3u", "#EXTM3U\r\n" + url + "\r\n");
+    write("c.pls", "[playlist]\r\nFile1=" + dir + "\\" + japanese + "\r\n");
+    write("d.xspf", "<playlist><trackList><track><location>" + japanese + "</location></track></trackList></playlist>");
+    // An older list in the code page whose bytes merely read as UTF-8 still names its own file.
+    write("\xC3\xA9.avi", "x");
+    write("e.m3u", "#EXTM3U\r\n\xC3\xA9.avi\r\n");
+    for (const char* list : {"a.m3u8", "b.m3u", "c.pls", "d.xspf", "e.m3u"})
+        EXPECT_EQ(load(dir + "\\" + list), 1) << list;
+    ASSERT_EQ(plist_count(), 5);
+    // A list so named is opened by a short name that keeps ".M3U" of ".m3u8":
+    // still UTF-8 alone, so the code page's bytes of "cafe" name nothing.
+    write("caf\xE9.avi", "x");
+    WCHAR wide_list[MAX_PATH];
+    MultiByteToWideChar(CP_UTF8, 0, (dir + "\\" + japanese + ".m3u8").c_str(), -1, wide_list, MAX_PATH);
+    HANDLE list = CreateFileW(wide_list, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(list, "caf\xE9.avi\r\n", 10, &written, nullptr);
+    CloseHandle(list);
+    EXPECT_EQ(plist_add_wide_path(wide_list), 1);
+    EXPECT_EQ(plist_count(), 5) << "a line not in UTF-8 was taken from an .m3u8";
+    char path[PLIST_PATH_SIZE];
+    for (int i = 0; i < 4; i++) {
+        ASSERT_TRUE(plist_get(path, sizeof path, i));
+        WCHAR real[MAX_PATH];
+        EXPECT_TRUE(app_file_exists(path)) << path;
+        ASSERT_TRUE(app_long_name(path, real, MAX_PATH)) << path;
+        EXPECT_STREQ(wcsrchr(real, '\\') + 1, wcsrchr(wide, '\\') + 1);
+    }
+    ASSERT_TRUE(plist_get(path, sizeof path, 4));
+    EXPECT_STREQ(plist_name_part(path), "\xC3\xA9.avi");
+
+    char name[PLIST_PATH_SIZE];
+    lstrcpynA(name, (dir + "\\round.m3u8").c_str(), sizeof name);
+    ASSERT_EQ(plist_save_m3u(name, sizeof name), 1);
+    plist_reset();
+    ASSERT_EQ(load(name), 1);
+    char text[4096] = {};
+    DWORD got = 0;
+    HANDLE f = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ReadFile(f, text, sizeof text - 1, &got, nullptr);
+    CloseHandle(f);
+    EXPECT_EQ(std::string(text).find('~'), std::string::npos) << text;
+    EXPECT_NE(std::string(text).find("\\" + japanese + "\r\n"), std::string::npos) << text;
+    EXPECT_EQ(plist_count(), 5) << "the saved list loads back whole";
 }

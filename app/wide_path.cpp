@@ -1,0 +1,47 @@
+// Paths the file system gives in UTF-16, for a program whose calls take the
+// ANSI code page: a name with no form there goes by its short (8.3) name,
+// plain ASCII for the same file.
+#include <string.h>
+
+#include "app.h"
+
+DWORD(WINAPI* app_short_path_lookup)(LPCWSTR, LPWSTR, DWORD) = GetShortPathNameW;
+
+namespace {
+
+// wide in the code page, into out (size bytes), only when every character
+// has a form there: a best-fit look-alike would name another file.
+bool exact_ansi(const WCHAR* wide, char* out, size_t size) {
+    BOOL lossy = FALSE;
+    // A UTF-8 code page holds every character, and refuses the flag and the question.
+    bool utf8 = GetACP() == CP_UTF8;
+    int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, out, static_cast<int>(size),
+                                nullptr, utf8 ? nullptr : &lossy);
+    return n > 0 && !lossy;
+}
+
+}  // namespace
+
+int app_ansi_path(const WCHAR* wide, char* out, size_t size) {
+    if (!out || size == 0) return APP_PATH_NONE;
+    out[0] = 0;
+    if (!wide || !wide[0]) return APP_PATH_NONE;
+    if (exact_ansi(wide, out, size)) return APP_PATH_ANSI;
+    // Where short names are off the look-up hands the long name back, which
+    // the code page cannot hold either.
+    WCHAR short_form[APP_PATH_SIZE];
+    char ansi[APP_PATH_SIZE * 2];
+    DWORD n = app_short_path_lookup(wide, short_form, APP_PATH_SIZE);
+    if (n > 0 && n < APP_PATH_SIZE && exact_ansi(short_form, ansi, sizeof ansi))
+        return app_copy_text(out, size, ansi) ? APP_PATH_SHORT : APP_PATH_NONE;  // a form, but no room
+    out[0] = 0;
+    return GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES ? APP_PATH_NO_FORM : APP_PATH_NONE;
+}
+
+int app_long_name(const char* path, WCHAR* out, size_t count) {
+    if (!out || count == 0 || !path || !strchr(path, '~')) return 0;
+    WCHAR wide[APP_PATH_SIZE];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, APP_PATH_SIZE)) return 0;
+    DWORD n = GetLongPathNameW(wide, out, static_cast<DWORD>(count));
+    return n > 0 && n < count;
+}
