@@ -149,6 +149,12 @@ make_clips() {
     ffmpeg $q $green -c:v libtheora -c:a libvorbis "$dir/green.ogv"
     # (the program-stream muxer warns of buffer underflows at this low delay)
     ffmpeg $q -loglevel fatal $green -c:v mpeg1video -c:a mp2 -muxdelay 0.001 -muxpreload 0.001 "$dir/green.mpg"
+    # long, small clips, each known by its length, for the stress test's
+    # track changes: none ends while the commands come
+    local seconds
+    for seconds in 40 50 60; do
+        ffmpeg $q -f lavfi -i testsrc=s=160x120:r=25:d=$seconds -c:v mjpeg -q:v 8 "$dir/span$seconds.avi"
+    done
     # a 16:9 clip, to change the picture's shape between tracks
     ffmpeg $q -f lavfi -i color=c=green:s=320x180:r=25:d=2 -c:v mjpeg -q:v 3 "$dir/wide.avi"
     # a name with no form in a Western code page: opened by its short name
