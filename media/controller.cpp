@@ -187,18 +187,20 @@ int media_pause() {
     return place_request(REQ_PAUSE) ? 1 : 0;
 }
 
+// A seek is placed, not waited for: the clock shows its target at once (see
+// media_get_position), and a seek still waiting in the slot is given the
+// newest target instead of a place of its own, so quick steps never hold
+// the window while the thread decodes. The target is written before the
+// slot is looked at, and the thread takes the request before reading it.
 int media_seek(int64_t target) {
     if (!g_playback.thread || g_stuck) return 0;
-    // Paused, a seek still waiting in the slot is given the newest target
-    // rather than waiting for it to be taken: quick steps never hold the window.
-    if (g_playback.state == MEDIA_PAUSED) {
-        g_playback.seek_target = target;
-        if (g_playback.request == REQ_SEEK_PAUSED) return 1;
-    }
+    g_playback.seek_target = target;
+    int32_t waiting = g_playback.request;
+    if (waiting == REQ_SEEK || waiting == REQ_SEEK_PAUSED) return 1;
+    // Paused or not is read once the slot is free: the thread changes the
+    // state before it takes the request that changes it.
     if (!slot_freed()) return 0;
-    g_playback.seek_target = target;  // read by the thread only once the request is placed
-    int32_t request = g_playback.state == MEDIA_PAUSED ? REQ_SEEK_PAUSED : REQ_SEEK;
-    return place_request(request) && wait_taken(request) ? 1 : 0;
+    return place_request(g_playback.state == MEDIA_PAUSED ? REQ_SEEK_PAUSED : REQ_SEEK) ? 1 : 0;
 }
 
 int media_stop() {
@@ -233,10 +235,12 @@ int media_get_state() { return g_playback.state; }
 
 int media_is_active() { return g_playback.thread && !state_is_final() ? 1 : 0; }
 
-// A paused seek still waiting in the slot is where the player is as far as
-// the user knows: a second step goes on from it.
+// A seek still waiting in the slot is where the player is as far as the
+// user knows: a second step goes on from it.
 int64_t media_get_position() {
-    if (g_playback.request == REQ_SEEK_PAUSED) return media_clamp_target(g_playback.seek_target, g_playback.duration);
+    int32_t request = g_playback.request;
+    if (request == REQ_SEEK || request == REQ_SEEK_PAUSED)
+        return media_clamp_target(g_playback.seek_target, g_playback.duration);
     return g_playback.position;
 }
 

@@ -53,10 +53,10 @@ void hold_pause() {
         // loop's. Those answered here are cleared only if the slot still
         // holds them (a stop placed meanwhile stays).
         int32_t request = g_playback.request;
-        if (request == REQ_SEEK_PAUSED) {
+        // A seek placed just as the pause was taken is a paused one too.
+        if (request == REQ_SEEK_PAUSED || request == REQ_SEEK) {
             // Taken before the target is read: the window may still move the
-            // target of a seek it sees waiting. It waits only until the clock
-            // shows the target, not for the frame to be decoded.
+            // target of a seek it sees waiting.
             if (g_playback.request.compare_exchange_strong(request, REQ_NONE)) {
                 g_playback.position = clamp_target(g_playback.seek_target);
                 seek_paused(g_playback.position);
@@ -118,7 +118,16 @@ void run_body(void* context) {
         }
         if (g_playback.state == MEDIA_PAUSED) {
             media_stream_run(false);
-            hold_pause();
+            // The Play that ends the pause is taken at once, the state first,
+            // so the window need not wait out the resume and a seek it places
+            // meanwhile is one for a playing file. A Pause changes nothing.
+            for (int32_t ending = REQ_PAUSE; ending == REQ_PAUSE;) {
+                hold_pause();
+                ending = g_playback.request;
+                if (ending == REQ_PLAY) g_playback.state = MEDIA_PLAYING;
+                if (ending == REQ_PLAY || ending == REQ_PAUSE)
+                    if (!g_playback.request.compare_exchange_strong(ending, REQ_NONE)) ending = REQ_NONE;
+            }
             media_stream_seek(g_playback.position);
             media_stream_run(true);
             g_playback.state = MEDIA_PLAYING;

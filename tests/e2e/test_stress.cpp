@@ -12,9 +12,8 @@
 
 namespace {
 
-// 800 commands: about a fifth of them open a file, which takes most of a
-// second each, so 2,000 would keep the test busy for nine minutes or more.
-const int BURSTS = 40, BURST_LENGTH = 20;
+// 2,000 commands, about a fifth of them opening a file: six to seven minutes.
+const int BURSTS = 100, BURST_LENGTH = 20;
 const int ROUND_TRIP_LIMIT_MS = 250, OPENING_ROUND_TRIP_LIMIT_MS = 1000;
 
 // The clips of the list, known by the length the title shows.
