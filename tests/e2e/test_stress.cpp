@@ -99,7 +99,10 @@ bool clock_moves_on(HWND viewer, int timeout_ms) {
 bool shows(HWND viewer, HWND player, const Expected& e) {
     switch (e.state) {
     case Expected::STOPPED:
-        return e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000) && !pause_blinks(player, 1200);
+        // A control the last commands flashed may still be fading back:
+        // stopped is a Pause that stays the same over some stretch of 1.2 s.
+        return e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000) &&
+               e2e_wait_until([&] { return !pause_blinks(player, 1200); }, 5000);
     case Expected::PLAYING:
         return e2e_wait_until([&] { return length_shown(viewer) == LENGTHS[e.entry]; }, 10000) &&
                clock_moves_on(viewer, 5000);
