@@ -293,6 +293,13 @@ void on_size(HWND player, WPARAM kind) {
 // The strip keeps the skin's size.
 LRESULT on_sizing(RECT* r) { return ui_clamp_sizing(r, STRIP_WIDTH, STRIP_HEIGHT, STRIP_WIDTH, STRIP_HEIGHT); }
 
+// Shown anew above the full-screen video (after the popup menu, say), the
+// strip takes the focus once the window manager gives it: the pointer's
+// confinement set up meanwhile would keep clicks from it, so it goes.
+void on_activate() {
+    if (ui_set_viewer_mode(g_viewer_window, VIEWER_MODE_QUERY)) ui_release_pointer();
+}
+
 void on_destroy(HWND player) {
     KillTimer(player, BLINK_TIMER);
     KillTimer(player, FLASH_TIMER);
@@ -309,6 +316,7 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
     switch (message) {
     case WM_CREATE: on_create(player); return 0;
     case WM_DESTROY: on_destroy(player); break;
+    case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) on_activate(); break;
     case WM_PAINT: on_paint(player); return 0;
     case WM_LBUTTONDOWN: on_button_down(player, point_of(lparam)); return 0;
     case WM_MOUSEMOVE: on_mouse_move(player, point_of(lparam), wparam); return 0;

@@ -101,6 +101,7 @@ TEST(PlaylistWindow, AFullListKeepsItsFirstFilesAndSaysHowManyWereLeft) {
     printf("20000 files dropped, told after %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
     EXPECT_NE(e2e_box_text(box).find("15904 files were not added"), std::string::npos) << e2e_box_text(box);
     e2e_press(box, IDOK);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindow(box); }, 10000));
     EXPECT_TRUE(e2e_wait_until([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4096; }, 10000));
     EXPECT_FALSE(e2e_wait_window(program.pid, "#32770", "Playlist Full", 1000)) << "told more than once";
     close_player(&program, viewer);
