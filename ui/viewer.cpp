@@ -372,10 +372,13 @@ void on_popup_menu(HWND viewer) {
     g_menu_open = false;
     DestroyMenu(menu);
     ui_raise_strip();  // the click that opened the menu raised the viewer over it
-    // In full screen the pointer's confinement left by the menu would keep
-    // every click from the strip: dropped now and again once the focus has
-    // settled, when it may have been set up anew.
+    // In full screen the strip goes in front at once, not when the window
+    // manager gets to it: with the full-screen video in front the platform
+    // confines the pointer again at the next move and the click that follows
+    // is lost. Any confinement left by the menu is dropped now and once more
+    // when the focus has settled.
     if (full_screen(viewer)) {
+        if (IsWindowVisible(g_player_window)) SetForegroundWindow(g_player_window);
         ui_release_pointer();
         SetTimer(viewer, UI_RELEASE_TIMER, 150, nullptr);
     }

@@ -95,7 +95,9 @@ TEST(Journey, FullScreenThePopupMenuAndEscapeLeaveEveryClickWorking) {
         << "no popup menu; under the pointer:\n" << what_is_under_pointer();
     ASSERT_TRUE(e2e_key("Escape"));
     ASSERT_TRUE(e2e_wait_until([&] { return !menu_shown(program.pid); }, 5000));
-    // Still in full screen the strip acts: its Pause and Play take clicks.
+    // Still in full screen the strip acts: its Pause and Play take clicks,
+    // once the strip has the focus back from the menu.
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_x_focus_on(player); }, 5000)) << "the strip never took the focus";
     click(player, PAUSE.x, PAUSE.y);
     EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000))
         << "the click did not reach the strip: " << e2e_text(viewer);
