@@ -4,6 +4,7 @@
 // the frames are drawn from. All on the media thread.
 #include <control.h>
 #include <math.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "media_state.h"
@@ -31,11 +32,56 @@ bool g_base_pending;
 int64_t g_seek_position;
 int32_t g_applied_volume = -1;
 
+// Whether the registry key holds a value of that name.
+bool has_value(const char* key_name, const char* value) {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_name, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
+    bool found = RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+}
+
+// Under Wine, DirectDraw runs on its Direct3D layer, whose command thread
+// spins between commands: with a frame's two surface locks every 40 ms it
+// never rests and costs most of a core. Without that thread the same locks
+// cost next to nothing. Wine reads the choice when DirectDraw is first
+// loaded, so it is made before that, and never over one the user made.
+// Elsewhere the variable means nothing. Wine's Direct3D reads it through the
+// universal C runtime, which keeps its own copy of the environment.
+void quiet_direct3d_thread() {
+    static const char SETTING[] = "WINE_D3D_CONFIG=csmt=0x0";
+    if (getenv("WINE_D3D_CONFIG") || has_value("Software\\Wine\\Direct3D", "csmt") ||
+        has_value("Software\\Wine\\AppDefaults\\tavlin.exe\\Direct3D", "csmt"))
+        return;
+    _putenv(SETTING);
+    typedef int(__cdecl * PutenvFn)(const char*);
+    HMODULE ucrt = GetModuleHandleA("ucrtbase.dll");
+    auto put = ucrt ? reinterpret_cast<PutenvFn>(reinterpret_cast<void*>(GetProcAddress(ucrt, "_putenv"))) : nullptr;
+    if (put) put(SETTING);
+}
+
+typedef HRESULT(WINAPI* DirectDrawCreateFn)(GUID*, IDirectDraw**, IUnknown*);
+
+// DirectDraw is loaded here, not at the program's start, so that the choice
+// above is in place when Wine reads it.
+DirectDrawCreateFn load_direct_draw() {
+    quiet_direct3d_thread();
+    HMODULE ddraw = LoadLibraryA("ddraw.dll");
+    return ddraw ? reinterpret_cast<DirectDrawCreateFn>(
+                       reinterpret_cast<void*>(GetProcAddress(ddraw, "DirectDrawCreate")))
+                 : nullptr;
+}
+
+HRESULT create_direct_draw(IDirectDraw** out) {
+    static const DirectDrawCreateFn create = load_direct_draw();
+    return create ? create(nullptr, out, nullptr) : E_FAIL;
+}
+
 }  // namespace
 
 HRESULT media_setup_devices() {
     CoInitialize(nullptr);
-    if (FAILED(DirectDrawCreate(nullptr, &g_media.ddraw, nullptr))) return fail(SETUP_FAILED);
+    if (FAILED(create_direct_draw(&g_media.ddraw))) return fail(SETUP_FAILED);
     if (FAILED(g_media.ddraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL))) return fail(SETUP_FAILED);
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
