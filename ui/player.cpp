@@ -218,16 +218,24 @@ void act_rect_control(HWND player, const Control& c) {
     else PostMessageA(g_viewer_window, WM_COMMAND, static_cast<WPARAM>(c.command), 0);
 }
 
+// A slider takes a press on its knob too: at either end of the track half
+// the knob lies beyond it, and a press there must not drag the strip.
+bool on_slider(const RECT& track, POINT p) {
+    RECT r = track;
+    ui_rect_inflate(&r, KNOB_HALF, 0);
+    return PtInRect(&r, p) != 0;
+}
+
 void on_button_down(HWND player, POINT p) {
     g_seek_dragging = g_volume_dragging = g_window_dragging = false;
     SetCapture(player);
     GetCursorPos(&g_drag_last_point);
-    if (PtInRect(&g_layout.seek, p)) {
+    if (on_slider(g_layout.seek, p)) {
         g_seek_dragging = true;
         seek_to(player, p.x);
         return;
     }
-    if (PtInRect(&g_layout.volume, p)) {
+    if (on_slider(g_layout.volume, p)) {
         g_volume_dragging = true;
         set_volume(player, p.x);
         return;

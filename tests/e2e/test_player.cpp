@@ -144,6 +144,21 @@ TEST_F(Strip, SlidersFollowPlaybackAndThePointer) {
     EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 69)) <= 1; }, 3000)) << volume_knob(player);
     wheel(player, 4, 5);
     EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 78)) <= 1; }, 3000)) << volume_knob(player);
+
+    // At full volume the knob's centre lies past the track's last column: a
+    // user takes the knob there and drags it, and the strip stays where it is.
+    RECT before, after;
+    GetWindowRect(player, &before);
+    POINT knob = {363 + 78, 60};
+    ClientToScreen(player, &knob);
+    auto to = [](int x, int y) { return "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y); };
+    e2e_run_unix(to(knob.x, knob.y) + " mousedown 1", 10000);
+    e2e_run_unix(to(knob.x - 45, knob.y), 10000);
+    EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 78 - 45)) <= 1; }, 3000))
+        << "the knob stayed at " << volume_knob(player);
+    e2e_run_unix("xdotool mouseup 1", 10000);
+    GetWindowRect(player, &after);
+    EXPECT_TRUE(EqualRect(&before, &after)) << "the strip was dragged by " << after.left - before.left;
     close_player(&program, viewer);
 }
 
