@@ -153,7 +153,10 @@ int media_play() {
         // A decoder that hangs while opening must not freeze the window: each
         // attempt waits 10 s at most, and a thread still loading then is stopped.
         bool gave_up = false;
-        for (DWORD start = GetTickCount(); !state_is_final() && g_playback.state != MEDIA_PLAYING;) {
+        // Started is playing, or paused by a Pause taken before the first
+        // frame: offering Play then would undo the user's Pause.
+        auto started = [] { return g_playback.state == MEDIA_PLAYING || g_playback.state == MEDIA_PAUSED; };
+        for (DWORD start = GetTickCount(); !state_is_final() && !started();) {
             if (GetTickCount() - start > LOADING_LIMIT_MS) {
                 gave_up = true;
                 media_stop();

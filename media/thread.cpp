@@ -74,6 +74,13 @@ void hold_pause() {
     }
 }
 
+// A pause taken before the first frame reached the window would hold a
+// black picture: that frame is shown first, waited for a second at most.
+void show_first_frame() {
+    for (int i = 0; i < 10 && g_playback.has_video && !g_playback.shown_any; i++)
+        if (media_present_frame(true) != 0) break;
+}
+
 void run_body(void* context) {
     ThreadRun* run = static_cast<ThreadRun*>(context);
     run->completed = false;
@@ -102,7 +109,10 @@ void run_body(void* context) {
         }
         switch (request) {
         case REQ_PLAY: media_stream_run(true); break;
-        case REQ_PAUSE: g_playback.state = MEDIA_PAUSED; break;
+        case REQ_PAUSE:
+            show_first_frame();
+            g_playback.state = MEDIA_PAUSED;
+            break;
         case REQ_SEEK:
             g_playback.position = clamp_target(g_playback.seek_target);
             media_stream_seek(g_playback.position);

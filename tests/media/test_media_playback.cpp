@@ -471,6 +471,23 @@ TEST_F(Playback, PausingKeepsThePictureAndASeekWhilePausedShowsTheNewFrame) {
     Picture after = exposed();
     EXPECT_NEAR(frame_shown(after), 75, 8);
     EXPECT_EQ(differing(sought, after), 0);
+
+    // A Pause waiting before the first frame reached the window (pressed as
+    // a list starts a file over) holds that first frame, not a black picture.
+    media_stop();
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+    media_opening_hook = [] { g_playback.request = REQ_PAUSE; };
+    bool opened = open("hues.avi");
+    media_opening_hook = nullptr;
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 3000));
+    Picture first;
+    EXPECT_TRUE(pump_until([&] {
+        media_get_video_rect(&r);
+        return drawn(first = e2e_capture_client(window, &w, &h));
+    }, 3000)) << "paused on a black picture";
+    EXPECT_LE(frame_shown(first), 50);  // one of the still first seconds
 }
 
 }  // namespace
