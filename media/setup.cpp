@@ -41,18 +41,23 @@ bool has_value(const char* key_name, const char* value) {
     return found;
 }
 
-// Under Wine, DirectDraw runs on its Direct3D layer, whose command thread
-// spins between commands: with a frame's two surface locks every 40 ms it
-// never rests and costs most of a core. Without that thread the same locks
-// cost next to nothing. Wine reads the choice when DirectDraw is first
-// loaded, so it is made before that, and never over one the user made.
-// Elsewhere the variable means nothing. Wine's Direct3D reads it through the
-// universal C runtime, which keeps its own copy of the environment.
-void quiet_direct3d_thread() {
-    static const char SETTING[] = "WINE_D3D_CONFIG=csmt=0x0";
-    if (getenv("WINE_D3D_CONFIG") || has_value("Software\\Wine\\Direct3D", "csmt") ||
-        has_value("Software\\Wine\\AppDefaults\\tavlin.exe\\Direct3D", "csmt"))
-        return;
+// Under Wine, DirectDraw runs on its Direct3D layer. Its default renderer
+// drives a software OpenGL here: its command thread spins between commands
+// (a frame's two surface locks every 40 ms kept it busy most of a core), and
+// every file opened compiles that OpenGL's code anew into memory a 32-bit
+// process runs out of. Frames travel through our own surfaces, so nothing is
+// lost with the GDI renderer and no command thread. Wine reads the choice
+// when DirectDraw is first loaded, so it is made before that, and never over
+// one the user made. Elsewhere the variable means nothing. Wine's Direct3D
+// reads it through the universal C runtime, which keeps its own copy.
+bool user_chose(const char* value) {
+    return has_value("Software\\Wine\\Direct3D", value) ||
+           has_value("Software\\Wine\\AppDefaults\\tavlin.exe\\Direct3D", value);
+}
+
+void choose_direct3d_renderer() {
+    static const char SETTING[] = "WINE_D3D_CONFIG=renderer=gdi,csmt=0x0";
+    if (getenv("WINE_D3D_CONFIG") || user_chose("renderer") || user_chose("csmt")) return;
     _putenv(SETTING);
     typedef int(__cdecl * PutenvFn)(const char*);
     HMODULE ucrt = GetModuleHandleA("ucrtbase.dll");
@@ -65,7 +70,7 @@ typedef HRESULT(WINAPI* DirectDrawCreateFn)(GUID*, IDirectDraw**, IUnknown*);
 // DirectDraw is loaded here, not at the program's start, so that the choice
 // above is in place when Wine reads it.
 DirectDrawCreateFn load_direct_draw() {
-    quiet_direct3d_thread();
+    choose_direct3d_renderer();
     HMODULE ddraw = LoadLibraryA("ddraw.dll");
     return ddraw ? reinterpret_cast<DirectDrawCreateFn>(
                        reinterpret_cast<void*>(GetProcAddress(ddraw, "DirectDrawCreate")))
