@@ -41,6 +41,13 @@ bool has_value(const char* key_name, const char* value) {
     return found;
 }
 
+// Whether the user set that value in Wine's Direct3D settings, for all
+// programs or for this one.
+bool user_chose(const char* value) {
+    return has_value("Software\\Wine\\Direct3D", value) ||
+           has_value("Software\\Wine\\AppDefaults\\tavlin.exe\\Direct3D", value);
+}
+
 // Under Wine, DirectDraw runs on its Direct3D layer. Its default renderer
 // drives a software OpenGL here: its command thread spins between commands
 // (a frame's two surface locks every 40 ms kept it busy most of a core), and
@@ -50,11 +57,6 @@ bool has_value(const char* key_name, const char* value) {
 // when DirectDraw is first loaded, so it is made before that, and never over
 // one the user made. Elsewhere the variable means nothing. Wine's Direct3D
 // reads it through the universal C runtime, which keeps its own copy.
-bool user_chose(const char* value) {
-    return has_value("Software\\Wine\\Direct3D", value) ||
-           has_value("Software\\Wine\\AppDefaults\\tavlin.exe\\Direct3D", value);
-}
-
 void choose_direct3d_renderer() {
     static const char SETTING[] = "WINE_D3D_CONFIG=renderer=gdi,csmt=0x0";
     if (getenv("WINE_D3D_CONFIG") || user_chose("renderer") || user_chose("csmt")) return;

@@ -280,44 +280,4 @@ TEST(Resize, ResultsAndWholeSurfaceCopy) {
     gfx_surface_release(&b, 0);
 }
 
-// Random shapes on a surface between canary borders: nothing is written
-// outside and no call hangs. (The stretches have their own random test.)
-TEST(DrawRandom, StaysInsideItsSurfaces) {
-    GuardedSurface gd;
-    ASSERT_TRUE(guarded_create(&gd, 33, 27));
-    uint32_t seed = 4242;
-    auto coord = [&](int range) {
-        uint32_t r = test_random(&seed);
-        if (r % 30 == 0) return static_cast<int>(test_random(&seed));
-        return static_cast<int>(r % (2 * range)) - range / 2;
-    };
-    for (int round = 0; round < 6000; round++) {
-        uint32_t* dp = gfx_surface_lock(&gd.s, 0);
-        ASSERT_NE(dp, nullptr);
-        for (int i = 0; i < 33 * 27; i++) dp[i] = 0;
-        int x1 = coord(33), y1 = coord(27), x2 = coord(33), y2 = coord(27);
-        uint32_t colour = test_random(&seed) & 0x7F7F7F7F, flags = test_random(&seed) & (GFX_CLIP | GFX_EXCLUSIVE);
-        gfx_set_clip(coord(33), coord(27), coord(33), coord(27));
-        int kind = static_cast<int>(round % 7);
-        switch (kind) {
-        case 0: gfx_line_blend(&gd.s, x1, y1, x2, y2, colour, flags); break;
-        case 1: gfx_frame_blend(&gd.s, x1, y1, x2, y2, coord(10), colour, flags); break;
-        case 2: gfx_gradient_blend(&gd.s, x1, y1, x2, y2, colour, ~colour, colour >> 1, colour << 1, flags); break;
-        case 3: gfx_fill_op(&gd.s, x1, y1, x2, y2, colour, static_cast<int>(test_random(&seed) % 8), flags); break;
-        case 4: gfx_radial_blend(&gd.s, x1, y1, x2, y2, colour, ~colour, flags); break;
-        case 5: gfx_ellipse_copy(&gd.s, x1, y1, x2, y2, colour, flags); break;
-        default: {
-            gfx_fill_copy(&gd.s, coord(33), coord(27), coord(33), coord(27), 1, 0);
-            gfx_flood_fill(&gd.s, coord(33), coord(27), static_cast<uint8_t>(round & 1), 2, 1, nullptr);
-            break;
-        }
-        }
-        gfx_surface_unlock(&gd.s, 0);
-        ASSERT_TRUE(guarded_borders_intact(&gd)) << "round " << round << " kind " << kind;
-        ASSERT_EQ(gd.s.lock_count, 0);
-    }
-    gfx_set_clip(0, 0, 0, 0);
-    guarded_release(&gd);
-}
-
 }  // namespace
