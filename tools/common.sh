@@ -47,9 +47,10 @@ build_all() {
 
 # The build the tests and the demo run: i686 under 32-bit Wine when it works.
 # The 32-bit loader is tried for real: on some machines it installs but the
-# kernel cannot run 32-bit programs.
+# kernel cannot run 32-bit programs. TAVLIN_ARCH=x86_64 asks for the 64-bit
+# build.
 choose_arch() {
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    if [ "${TAVLIN_ARCH:-}" != x86_64 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
         ARCH=i686
         WINE=wine
     else
@@ -57,7 +58,7 @@ choose_arch() {
         WINE=/usr/lib/wine/wine64
         [ -x "$WINE" ] || WINE=wine64
         export WINELOADER=$WINE
-        say "32-bit Wine cannot run here: testing the x86_64 build under 64-bit Wine"
+        [ "${TAVLIN_ARCH:-}" = x86_64 ] || say "32-bit Wine cannot run here: testing the x86_64 build under 64-bit Wine"
     fi
     export WINE  # tests that start the program from a script use it too
 }
