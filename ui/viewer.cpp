@@ -23,6 +23,7 @@ POINT g_drag_point;  // pointer position at the previous step of a window drag
 std::vector<std::string> g_failed_paths;
 uint32_t g_failed_generation;  // the list's build these paths belong to
 bool g_show_failure;  // "PLAYBACK ERROR" stays in the viewer until a file opens
+bool g_box_open;      // one of the viewer's message boxes is waiting for an answer
 
 const int64_t STEP_100NS = 50000000;  // five seconds
 
@@ -116,6 +117,10 @@ void forget_keys() {
 }
 
 void poll_keys(HWND viewer) {
+    if (g_box_open) {
+        forget_keys();
+        return;
+    }
     bool pressed[8];
     for (int i = 0; i < 8; i++) {
         SHORT k = GetAsyncKeyState(POLLED_KEYS[i]);
@@ -262,11 +267,27 @@ void step_track(HWND viewer, int step) {
     }
 }
 
+// The viewer's message boxes hold the strip, the playlist window and the keys
+// too: a Play there would retry the file being reported and stack a second
+// report over this one.
+int ask_user(HWND viewer, const char* text, const char* caption, UINT type) {
+    HWND others[2] = {g_player_window, g_playlist_window};
+    bool enabled[2];
+    for (int i = 0; i < 2; i++) enabled[i] = others[i] && !EnableWindow(others[i], FALSE);
+    bool was_open = g_box_open;
+    g_box_open = true;
+    int answer = MessageBoxA(viewer, text, caption, type);
+    g_box_open = was_open;
+    for (int i = 0; i < 2; i++)
+        if (enabled[i]) EnableWindow(others[i], TRUE);
+    return answer;
+}
+
 void report_open_failure(HWND viewer, const char* path) {
     char report[1024] = "", text[1400];
     media_get_error(report, sizeof report);
     snprintf(text, sizeof text, "%s\n\n%s", path, report);
-    MessageBoxA(viewer, text, "Media Engine Error", MB_OK);
+    ask_user(viewer, text, "Media Engine Error", MB_OK);
 }
 
 // A file that cannot be opened is reported and the user asked whether to go
@@ -281,7 +302,7 @@ void on_failure(HWND viewer, WPARAM code) {
     uint32_t serial = media_get_serial();
     if (ask) report_open_failure(viewer, path);
     if (next_playable(1) < 0) return;
-    if (ask && MessageBoxA(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) != IDYES)
+    if (ask && ask_user(viewer, "Proceed to the next file in the playlist?", "Proceed?", MB_YESNO) != IDYES)
         return;
     // The user may have started another file while a box was open.
     if (media_get_serial() != serial) return;
@@ -436,7 +457,7 @@ void on_button_up(HWND viewer) {
 }
 
 void on_close(HWND viewer) {
-    if (MessageBoxA(viewer, "Do you wish to exit Tavlin Media Player?", "Exit Tavlin Media Player", MB_YESNO) != IDYES)
+    if (ask_user(viewer, "Do you wish to exit Tavlin Media Player?", "Exit Tavlin Media Player", MB_YESNO) != IDYES)
         return;
     DestroyWindow(g_player_window);
     DestroyWindow(viewer);
