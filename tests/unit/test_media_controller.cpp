@@ -100,13 +100,6 @@ TEST(MediaController, RequestsAreNeitherWipedNorOverwritten) {
     EXPECT_EQ(media_stop(), 1);
 }
 
-namespace {
-void hang_in_seek() {
-    InterlockedIncrement(&g_openings);
-    WaitForSingleObject(g_release, INFINITE);
-}
-}  // namespace
-
 bool stopped_event_in(HWND window) {
     MSG msg;
     while (PeekMessageA(&msg, window, WM_MEDIA_EVENT, WM_MEDIA_EVENT, PM_REMOVE))
@@ -121,7 +114,7 @@ TEST(MediaController, AThreadHungInASeekCostsOneLimitAndKeepsItsOwnWindow) {
     g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HWND window = open_clip("long.avi");
     ASSERT_TRUE(window);
-    media_seek_hook = hang_in_seek;
+    media_seek_hook = hang_until_released;
     DWORD start = GetTickCount();
     EXPECT_EQ(media_seek(SECOND), 1);
     ASSERT_TRUE(wait_until([] { return g_openings == 1; }, 10000));
