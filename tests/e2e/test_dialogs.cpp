@@ -1,5 +1,5 @@
 // Snapshots with the C key, the Control Panel's smoothing bar and the About
-// box, each checked as a user finds them: files on disk and the screen.
+// box, each checked as a user finds them: files on disk, the bar and the screen.
 #include "viewer_steps.h"
 
 namespace {
@@ -9,40 +9,12 @@ void remove_snapshots() {
     RemoveDirectoryA("c:\\pic");
 }
 
-// A snapshot file's size and two of its pixels, as the system reads it.
-bool read_snapshot(const std::string& path, int* w, int* h, COLORREF* top, COLORREF* bottom) {
-    HBITMAP b = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (!b) return false;
-    BITMAP info;
-    GetObjectA(b, sizeof info, &info);
-    *w = info.bmWidth;
-    *h = info.bmHeight;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HGDIOBJ old = SelectObject(dc, b);
-    *top = GetPixel(dc, *w / 2, 5);
-    *bottom = GetPixel(dc, *w / 2, *h - 10);
-    SelectObject(dc, old);
-    DeleteDC(dc);
-    DeleteObject(b);
-    return true;
-}
-
-// Pixels of a column across the band's lower edge that are neither its blue
-// nor the red below: how far the edge is smeared.
-int smeared(HWND viewer) {
-    int w, h, n = 0;
-    std::vector<uint32_t> shot = e2e_capture_client(viewer, &w, &h);
-    for (int y = 5; y < 60 && y < h; y++) {
-        uint32_t p = shot[y * w + w / 2];
-        n += !is_red(p) && !is_blue(p);
-    }
-    return n;
-}
-
 }  // namespace
 
-TEST(Snapshot, TheKeyWritesTheFrameOnScreenPausedOrNot) {
-    remove_snapshots();  // the folder is made when missing
+// What a snapshot holds, and that it keeps a pause, the engine's snapshot
+// test and the stress test check; here the real key and the files it makes.
+TEST(Snapshot, TheKeyWritesAFileEachTimeIntoAFolderMadeForThem) {
+    remove_snapshots();
     E2eProgram program;
     HWND viewer = start_playing(&program, clip("banded.avi"), 1);
     ASSERT_TRUE(viewer);
@@ -50,27 +22,16 @@ TEST(Snapshot, TheKeyWritesTheFrameOnScreenPausedOrNot) {
         click(viewer, 30, 30);
         return GetForegroundWindow() == viewer;
     }, 10000));
-    ASSERT_TRUE(e2e_key("c"));
-    ASSERT_TRUE(e2e_wait_until([&] { return e2e_snapshot_files().size() == 1; }, 5000));
-    int w = 0, h = 0;
-    COLORREF top = 0, bottom = 0;
-    ASSERT_TRUE(read_snapshot(e2e_snapshot_files()[0], &w, &h, &top, &bottom));
-    EXPECT_EQ(w, 320);  // exactly the video, nothing beyond it
-    EXPECT_EQ(h, 240);
-    EXPECT_TRUE(is_blue(GetRValue(top) << 16 | GetGValue(top) << 8 | GetBValue(top))) << std::hex << top;
-    EXPECT_TRUE(is_red(GetRValue(bottom) << 16 | GetGValue(bottom) << 8 | GetBValue(bottom))) << std::hex << bottom;
-    ASSERT_TRUE(e2e_key("c"));
-    EXPECT_TRUE(e2e_wait_until([&] { return e2e_snapshot_files().size() == 2; }, 5000)) << "a second C, a second file";
-
-    PostMessageA(viewer, WM_COMMAND, 40003, 0);  // paused, a snapshot keeps it paused
-    ASSERT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000));
-    ASSERT_TRUE(e2e_key("c"));
-    EXPECT_TRUE(e2e_wait_until([&] { return e2e_snapshot_files().size() == 3; }, 5000));
-    EXPECT_TRUE(clock_holds(viewer)) << "the snapshot resumed playback";
+    for (size_t files = 1; files <= 2; files++) {
+        ASSERT_TRUE(e2e_key("c"));
+        EXPECT_TRUE(e2e_wait_until([&] { return e2e_snapshot_files().size() == files; }, 5000)) << files;
+    }
     close_player(&program, viewer);
 }
 
-TEST(ControlPanel, TheBarSetsSmoothingAtOnceAndCancelKeepsIt) {
+// What the bar's levels do to the picture the renderer test sees; here the
+// bar's own places, its arrows clicked for real, and Cancel keeping the level.
+TEST(ControlPanel, TheBarsPlacesFollowTheLevelAndCancelKeepsIt) {
     E2eProgram program;
     HWND viewer = start_playing(&program, clip("banded.avi"), 0);
     ASSERT_TRUE(viewer);
@@ -78,23 +39,16 @@ TEST(ControlPanel, TheBarSetsSmoothingAtOnceAndCancelKeepsIt) {
     PostMessageA(viewer, WM_COMMAND, 40021, 0);
     HWND panel = e2e_wait_window(program.pid, "#32770", "Controls | " TITLE, 10000);
     ASSERT_TRUE(panel);
-    SetWindowPos(panel, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // off the video
+    SetWindowPos(panel, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // nothing of the player's over it
     HWND bar = GetDlgItem(panel, 1005);
     EXPECT_EQ(SendMessageA(bar, SBM_GETPOS, 0, 0), 100);
-    auto scroll = [&](int code) { PostMessageA(panel, WM_HSCROLL, code, reinterpret_cast<LPARAM>(bar)); };
-    // Level 0 leaves the band's edge sharp; 200 smears it, at once.
-    scroll(SB_LEFT);
-    int sharp = 99;
-    EXPECT_TRUE(e2e_wait_until([&] { return (sharp = smeared(viewer)) <= 3; }, 3000)) << sharp;
-    scroll(SB_RIGHT);
-    EXPECT_TRUE(e2e_wait_until([&] { return smeared(viewer) >= sharp + 3; }, 8000)) << smeared(viewer);
-    EXPECT_EQ(SendMessageA(bar, SBM_GETPOS, 0, 0), 191);  // the thumb's last place; the level is 200
-    // The arrows, clicked for real: right sets 192 from the bar's 191, left then reads 191 again.
+    PostMessageA(panel, WM_HSCROLL, SB_RIGHT, reinterpret_cast<LPARAM>(bar));
+    // The thumb's last place is 191 for the level of 200.
+    EXPECT_TRUE(e2e_wait_until([&] { return SendMessageA(bar, SBM_GETPOS, 0, 0) == 191; }, 3000));
+    // Right sets 192 from the bar's 191, shown at 191 still; left then sets 190.
     RECT r;
     GetClientRect(bar, &r);
     click(bar, r.right - 4, r.bottom / 2);
-    Sleep(300);
-    EXPECT_EQ(SendMessageA(bar, SBM_GETPOS, 0, 0), 191);
     click(bar, 4, r.bottom / 2);
     EXPECT_TRUE(e2e_wait_until([&] { return SendMessageA(bar, SBM_GETPOS, 0, 0) == 190; }, 3000));
     e2e_press(panel, IDCANCEL);
