@@ -7,7 +7,7 @@
 namespace {
 
 // Centres of the strip's controls, in its client coordinates.
-const POINT PLAY = {86, 58}, PAUSE = {177, 58}, STOP = {220, 58}, PREVIOUS = {38, 58}, NEXT = {134, 58};
+const POINT PLAY = {86, 58}, PAUSE = {177, 58}, STOP = {220, 58}, NEXT = {134, 58};
 const POINT REWIND = {58, 98}, FORWARD = {113, 98}, HIDE = {338, 18}, EXIT = {407, 18};
 
 void press(HWND player, POINT at) { click(player, at.x, at.y); }
@@ -76,14 +76,11 @@ TEST_F(Strip, TheTransportRowDrivesPlayback) {
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == paused_at + 5; }, 5000)) << e2e_text(viewer);
     press(player, REWIND);
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == paused_at; }, 5000)) << e2e_text(viewer);
-    press(player, PLAY);
-    EXPECT_TRUE(clock_runs(viewer, 5000));
 
+    // Play and Previous are clicked in the journeys.
     hand_over(clip("red.avi"));
     press(player, NEXT);
     EXPECT_TRUE(top_shows(viewer, is_red, 15000));
-    press(player, PREVIOUS);
-    EXPECT_TRUE(e2e_wait_until([&] { return !is_red(pixel(viewer, 300, 40)) && title_seconds(viewer) >= 0; }, 15000));
     press(player, STOP);
     EXPECT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 5000)) << e2e_text(viewer);
     close_player(&program, viewer);
