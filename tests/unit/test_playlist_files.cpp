@@ -62,6 +62,16 @@ protected:
         CloseHandle(h);
         return path;
     }
+    // A file's whole text, or "<none>".
+    static std::string read(const std::string& path) {
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return "<none>";
+        char buffer[4096];
+        DWORD n = 0;
+        ReadFile(h, buffer, sizeof buffer, &n, nullptr);
+        CloseHandle(h);
+        return std::string(buffer, n);
+    }
     int load(const std::string& path) {
         char buffer[PLIST_PATH_SIZE];
         lstrcpynA(buffer, path.c_str(), sizeof buffer);
@@ -171,16 +181,7 @@ TEST_F(PlaylistFiles, LoadsResolvesAndNestsWithoutLoopingForever) {
 }
 
 TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
-    auto read = [&](const std::string& name) {
-        HANDLE h = CreateFileA((dir + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                               nullptr);
-        if (h == INVALID_HANDLE_VALUE) return std::string("<none>");
-        char buffer[4096];
-        DWORD n = 0;
-        ReadFile(h, buffer, sizeof buffer, &n, nullptr);
-        CloseHandle(h);
-        return std::string(buffer, n);
-    };
+    auto read = [&](const std::string& name) { return PlaylistFiles::read(dir + "\\" + name); };
     char name[PLIST_PATH_SIZE];
     auto save = [&](const std::string& as) {
         lstrcpynA(name, (dir + "\\" + as).c_str(), sizeof name);
@@ -366,12 +367,8 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
     ASSERT_EQ(plist_save_m3u(name, sizeof name), 1);
     plist_reset();
     ASSERT_EQ(load(name), 1);
-    char text[4096] = {};
-    DWORD got = 0;
-    HANDLE f = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ReadFile(f, text, sizeof text - 1, &got, nullptr);
-    CloseHandle(f);
-    EXPECT_EQ(std::string(text).find('~'), std::string::npos) << text;
-    EXPECT_NE(std::string(text).find("\\" + japanese + "\r\n"), std::string::npos) << text;
+    std::string text = read(name);
+    EXPECT_EQ(text.find('~'), std::string::npos) << text;
+    EXPECT_NE(text.find("\\" + japanese + "\r\n"), std::string::npos) << text;
     EXPECT_EQ(plist_count(), 5) << "the saved list loads back whole";
 }
