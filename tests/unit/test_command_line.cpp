@@ -98,11 +98,6 @@ TEST_F(CommandLine, FindsPathsWithSpacesQuotesAndTrailingText) {
     EXPECT_EQ(parse("\"" + album + "\\\""), album + "\\");
     EXPECT_EQ(parse(album), album);
     EXPECT_EQ(parse(album + "\\ "), album + "\\");
-    EXPECT_EQ(app_file_exists(folder.c_str()), 0);
-    EXPECT_EQ(app_folder_exists(folder.c_str()), 1);
-    EXPECT_EQ(app_folder_exists(spaced.c_str()), 0);
-    EXPECT_EQ(app_file_exists(spaced.c_str()), 1);
-    EXPECT_EQ(app_file_exists(""), 0);
 
     // A file held open without read sharing cannot be opened for reading.
     HANDLE held = CreateFileA(spaced.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
