@@ -75,7 +75,7 @@ TEST(Startup, ACopyWithoutWindowsEndsAndTheNextLaunchPlays) {
                             20000);
     EXPECT_EQ(code, 0) << "a copy without windows did not end by itself";
     E2eProgram next;
-    HWND viewer = start_player(&next, quoted(red));
+    HWND viewer = start_player(&next, ::quoted(red));
     ASSERT_TRUE(viewer) << "a viewer of another copy: " << FindWindowA("tavlin_viewer", nullptr)
                         << (e2e_wait_exit(&next, 0, nullptr) ? "; this launch ended" : "; this launch still runs");
     // Playing: the title carries the clock.
