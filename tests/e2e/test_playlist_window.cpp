@@ -1,16 +1,9 @@
 // The playlist window driven for real: its rows read back from the list box.
-#include <algorithm>
-
 #include "viewer_steps.h"
 
 namespace {
 
 HWND dialog_of(HWND list) { return GetParent(list); }
-
-std::vector<std::string> sorted(std::vector<std::string> v) {
-    std::sort(v.begin(), v.end());
-    return v;
-}
 
 }  // namespace
 
@@ -43,11 +36,7 @@ TEST(PlaylistWindow, RowsCommandsDropsAndOneWindow) {
     command(40016);  // Sort by Name
     EXPECT_TRUE(e2e_wait_until([&] { return rows() == std::vector<std::string>{"a.avi", "b.avi", "c.avi", "d.avi"}; },
                                5000));
-    command(40017);  // Randomize keeps every entry
-    EXPECT_TRUE(e2e_wait_until([&] { return sorted(rows()) == std::vector<std::string>{"a.avi", "b.avi", "c.avi", "d.avi"}; },
-                               5000));
-    command(40016);
-    ASSERT_TRUE(e2e_wait_until([&] { return rows()[0] == "a.avi"; }, 5000));
+    // Randomize is the shuffle test's: these rows could not tell it from no change.
     // Rows 1 and 2 chosen with the pointer, removed with the Delete key.
     click_row(1, "");
     click_row(2, "keydown shift");
