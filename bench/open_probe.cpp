@@ -3,7 +3,7 @@
 // every object released (none of the player's code); "graph" lets the
 // platform's own filter graph render and run it (no stream, no DirectDraw);
 // "engine" goes through the player's media engine. Prints "opens = N" after
-// each open.
+// each open, with the handles the process then holds.
 // Usage: open_probe platform|graph|engine CLIP OPENS
 #include <amstream.h>
 #include <control.h>
@@ -16,6 +16,7 @@
 #include <windows.h>
 
 #include "../media/media.h"
+#include "handle_count.h"
 
 namespace {
 
@@ -112,7 +113,9 @@ int main(int argc, char** argv) {
             platform_open(argv[2]);
             pump(10);
         }
-        printf("opens = %d\n", i);
+        unsigned long handles = 0;
+        handle_count(GetCurrentProcessId(), &handles);
+        printf("opens = %d handles = %lu\n", i, handles);
         fflush(stdout);
     }
     pump(500);
