@@ -34,7 +34,7 @@ inline bool handle_count(DWORD pid, unsigned long* out) {
         if (status != 0) return false;
         ULONG count = *reinterpret_cast<ULONG*>(list.data());
         size_t first = offsetof(HandleList, entries);
-        if (first + count * sizeof(HandleEntry) > size) return false;
+        if (count > (size - first) / sizeof(HandleEntry)) return false;  // a count the list cannot hold
         const HandleEntry* entries = reinterpret_cast<const HandleEntry*>(list.data() + first);
         *out = 0;
         for (ULONG i = 0; i < count; i++) *out += entries[i].pid == pid;
