@@ -18,6 +18,10 @@ const DWORD SLOT_WAIT_MS = 300;  // a busy slot delays a request this long at mo
 // Set when the media thread did not answer within its limit (a stop gave up,
 // a request was never taken); cleared once it has ended.
 bool g_stuck;
+bool g_refused;  // the last open was refused for a stuck thread, not for its file
+
+const char* const RESTART_LINE =
+    "The previous file's decoder has stopped answering: restart Tavlin Media Player to play again.\n";
 
 void post_event(WPARAM code) {
     if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, g_playback.serial);
@@ -73,14 +77,25 @@ bool wait_taken(int32_t request) {
     return !g_playback.request.compare_exchange_strong(untaken, REQ_NONE);
 }
 
-// The previous media thread has not ended: nothing new is opened while it
-// may still be using the shared media objects.
+// A media thread that never answered still holds the decoding chain:
+// nothing new can open until the program starts again. The report says so;
+// the file itself is not at fault.
 int refuse_open() {
     media_clear_error();
-    media_append_error("The previous file is still being closed.\n");
+    media_append_error(RESTART_LINE);
+    g_refused = true;
     media_draw_status(g_playback.window, "PLAYBACK ERROR");
     post_event(MEDIA_EVENT_OPEN_FAILED);
     return 0;
+}
+
+// The thread ended by itself (an end, a failure) or is ending: it takes no
+// more requests, and one left in the slot would wait there for nobody.
+bool thread_answers() {
+    if (!g_playback.thread || g_stuck) return false;
+    if (!thread_ended() && !state_is_final() && g_playback.state != MEDIA_STOPPING) return true;
+    g_playback.request = REQ_NONE;
+    return false;
 }
 
 }  // namespace
@@ -132,6 +147,7 @@ int media_play() {
         return place_request(REQ_PLAY) ? 1 : 0;
     }
     media_stop();
+    g_refused = false;
     g_playback.serial++;
     post_event(MEDIA_EVENT_OPENING);
     if (g_playback.thread) return refuse_open();
@@ -140,7 +156,7 @@ int media_play() {
     for (int attempt = 0;;) {
         g_playback.notify = 0;
         media_draw_status(g_playback.window, "Connecting to DirectSHOW");
-        if (g_playback.thread && !media_stop() && g_playback.thread) return refuse_open();
+        if (g_playback.thread && !media_stop() && g_playback.thread) break;
         media_clear_error();
         media_set_type_name("Unknown Type");
         g_playback.request = REQ_NONE;
@@ -179,6 +195,8 @@ int media_play() {
     }
     media_draw_status(g_playback.window, "PLAYBACK ERROR");
     media_set_type_name("");
+    // This file's own opening never came back: the thread it left holds on.
+    if (g_stuck) media_append_error(RESTART_LINE);
     media_append_error(app_file_exists(g_playback.path) ? "The specified file cannot be played.\n"
                                                         : "The specified file does not exist.\n");
     post_event(MEDIA_EVENT_OPEN_FAILED);
@@ -186,7 +204,7 @@ int media_play() {
 }
 
 int media_pause() {
-    if (!g_playback.thread || g_stuck) return 0;
+    if (!thread_answers()) return 0;
     return place_request(REQ_PAUSE) ? 1 : 0;
 }
 
@@ -196,7 +214,7 @@ int media_pause() {
 // the window while the thread decodes. The target is written before the
 // slot is looked at, and the thread takes the request before reading it.
 int media_seek(int64_t target) {
-    if (!g_playback.thread || g_stuck) return 0;
+    if (!thread_answers()) return 0;
     g_playback.seek_target = target;
     int32_t waiting = g_playback.request;
     if (waiting == REQ_SEEK || waiting == REQ_SEEK_PAUSED) return 1;
@@ -230,7 +248,7 @@ int media_stop() {
 }
 
 int media_snapshot() {
-    if (!g_playback.thread || !g_playback.has_video || g_stuck) return 0;
+    if (!g_playback.has_video || !thread_answers()) return 0;
     return place_request(REQ_SNAPSHOT) && wait_taken(REQ_SNAPSHOT) ? 1 : 0;
 }
 
@@ -301,5 +319,9 @@ int media_set_option(int index, int value) {
 }
 
 uint32_t media_get_serial() { return g_playback.serial; }
+
+int media_is_stuck() { return g_stuck && g_playback.thread && !thread_ended() ? 1 : 0; }
+
+int media_open_refused() { return g_refused ? 1 : 0; }
 
 void media_redraw() { g_playback.redraw = 1; }

@@ -50,6 +50,10 @@ void media_fill_black(HWND window, HDC dc, const RECT* keep);
 int media_draw_status(HWND window, const char* text);
 // The serial that the current playback's events carry in their lParam.
 uint32_t media_get_serial();
+// A media thread never answered and still lives: nothing opens until it ends.
+int media_is_stuck();
+// The last open was refused for such a thread, not for its file.
+int media_open_refused();
 // Asks for the frame to be drawn again (the window was exposed, moved or resized).
 void media_redraw();
 int media_set_option(int index, int value);

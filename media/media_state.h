@@ -66,7 +66,8 @@ struct MediaObjects {
     // between platform surfaces cost far more than the frame itself.
     Surface work_surface;
     IDirectDrawClipper* clipper;
-    IDirectSound* dsound;
+    IDirectSound* dsound;  // none on a machine without a sound device
+    bool sound_output;     // the stream's sound has a renderer to play it
     IAMMultiMediaStream* mm_stream;
     IMediaStream* video_stream;
     IDirectDrawMediaStream* ddraw_stream;
@@ -78,6 +79,7 @@ struct MediaObjects {
     // Where the media position stands: the stream's own clock counts from
     // the last run after a seek on some platforms, so it is offset by hand.
     int64_t clock_base;
+    int64_t frames_decoded;    // new frames the sample took, shown or not
     int64_t frames_presented;  // new frames carried to the window, for the benchmark
     int64_t frames_on_time;    // of those, shown within a frame's time of their stamp
     RECT last_dest;            // where the previous frame went, in client coordinates
@@ -123,9 +125,12 @@ HRESULT media_stream_run(bool run);
 HRESULT media_stream_seek(int64_t position);
 
 DWORD WINAPI media_thread_proc(LPVOID);
-// Whether a playback that reached the end of its stream played (else it failed),
-// from what it showed, the position it reached and its length.
-bool media_ended_as_played(bool shown_any, bool video, int64_t reached, int64_t duration);
+// Whether a playback that reached the end of its stream played (else it
+// failed), from what it showed, the new frames it decoded, the position it
+// reached and its length.
+bool media_ended_as_played(bool shown_any, bool video, int64_t frames, int64_t reached, int64_t length);
+// The length a media file's first bytes declare (an AVI header's); 0 when unknown.
+int64_t media_declared_length(const uint8_t* head, size_t size);
 
 // Presentation.
 int media_present_frame(bool advance);
@@ -159,3 +164,5 @@ extern void (*media_seek_hook)();
 // Called by the media thread with each request it has taken, at the head of
 // a pass: tests hold the thread there. Null in the program.
 extern void (*media_request_hook)(int32_t request);
+// Called as a snapshot is written: tests stand in for a slow disk.
+extern void (*media_snapshot_hook)();

@@ -175,7 +175,10 @@ int media_present_frame(bool advance) {
             if (hr == MS_S_ENDOFSTREAM) return 2;
             if (hr == E_ABORT) return 1;
             fresh = hr == S_OK;
-            if (fresh) g_playback.shown_any = 1;
+            if (fresh) {
+                g_playback.shown_any = 1;
+                g_media.frames_decoded++;
+            }
         }
         if (reached_end()) return 2;
     }

@@ -45,6 +45,11 @@ void seek_paused(int64_t target) {
     g_playback.position = target;
 }
 
+void take_snapshot() {
+    if (media_snapshot_hook) media_snapshot_hook();
+    media_take_snapshot();
+}
+
 // While paused nothing is decoded; the frame is drawn again only when the
 // window may have lost it, and seeks are answered in place.
 void hold_pause() {
@@ -63,9 +68,10 @@ void hold_pause() {
             }
             continue;
         }
+        // Taken, then written: the window waits for the taking alone, and a
+        // slow disk holds only this thread. The pause goes on.
         if (request == REQ_SNAPSHOT) {
-            media_take_snapshot();  // of the paused frame; the pause goes on
-            g_playback.request.compare_exchange_strong(request, REQ_NONE);
+            if (g_playback.request.compare_exchange_strong(request, REQ_NONE)) take_snapshot();
             continue;
         }
         if (request != REQ_NONE) return;
@@ -81,12 +87,24 @@ void show_first_frame() {
         if (media_present_frame(true) != 0) break;
 }
 
+// The length the file's header claims, read on this thread as it opens.
+int64_t declared_length(const char* path) {
+    uint8_t head[4096];
+    DWORD got = 0;
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return 0;
+    if (!ReadFile(f, head, sizeof head, &got, nullptr)) got = 0;
+    CloseHandle(f);
+    return media_declared_length(head, got);
+}
+
 void run_body(void* context) {
     ThreadRun* run = static_cast<ThreadRun*>(context);
     run->completed = false;
     if (media_opening_hook) media_opening_hook();
     media_teardown();
     if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
+    const int64_t declared = declared_length(g_media.path);
     g_playback.position = 0;
     read_times();
     media_set_type_name(media_type_name(g_media.path, g_playback.has_video != 0));
@@ -123,7 +141,7 @@ void run_body(void* context) {
             seek_paused(g_playback.position);
             g_playback.state = MEDIA_PAUSED;
             break;
-        case REQ_SNAPSHOT: media_take_snapshot(); break;
+        case REQ_SNAPSHOT: take_snapshot(); break;
         default: break;
         }
         if (g_playback.state == MEDIA_PAUSED) {
@@ -153,8 +171,9 @@ void run_body(void* context) {
         if (pass_count % 15 == 0) SetThreadExecutionState(ES_DISPLAY_REQUIRED);
     }
 
+    int64_t length = g_playback.duration > declared ? g_playback.duration.load() : declared;
     if (exit_code == MEDIA_EVENT_END && !media_ended_as_played(g_playback.shown_any != 0, g_playback.has_video != 0,
-                                                               g_playback.position, g_playback.duration))
+                                                               g_media.frames_decoded, g_playback.position, length))
         exit_code = MEDIA_EVENT_FAILED;
     g_playback.request = REQ_NONE;
     g_playback.state = MEDIA_STOPPING;
@@ -227,22 +246,40 @@ RECT media_copy_video_rect() {
     return r;
 }
 
-// Ended before any of it was shown or heard, at once and far short of its
-// length, or (a video) with its clock never past the first second of a
-// length under a second, as a file cut short after its first frames reports
-// itself: the file's body is broken, which is a failure, not an end. Taken
-// for an end, a list of that one file would open it again and again. A short
-// sound is left to play as it is.
-bool media_ended_as_played(bool shown_any, bool video, int64_t reached, int64_t duration) {
+// A stream that ran out played when something of it was shown or heard and
+// it ran for a second at least, or to within a second of its length: the
+// longer of the stream's and the one the file's header claims, since a file
+// cut short reports only what is left of it. A video must also have shown
+// more than one frame. Taken for an end, a list of a broken file alone would
+// open it again and again; a genuine clip, however short, starts over.
+bool media_ended_as_played(bool shown_any, bool video, int64_t frames, int64_t reached, int64_t length) {
     const int64_t second = 10000000;
-    if (!shown_any) return false;
-    if (reached >= second || (!video && duration < second)) return true;
-    return duration >= second && duration - reached <= second;
+    if (!shown_any || (video && frames < 2)) return false;
+    return reached >= second || length - reached <= second;
+}
+
+// An AVI file declares its length in its main header (the time of a frame
+// in microseconds, and the count of frames): read from the file's first
+// bytes; 0 for any other file.
+int64_t media_declared_length(const uint8_t* head, size_t size) {
+    auto word = [head](size_t at) {
+        return static_cast<uint32_t>(head[at]) | static_cast<uint32_t>(head[at + 1]) << 8 |
+               static_cast<uint32_t>(head[at + 2]) << 16 | static_cast<uint32_t>(head[at + 3]) << 24;
+    };
+    if (size < 12 || memcmp(head, "RIFF", 4) != 0 || memcmp(head + 8, "AVI ", 4) != 0) return 0;
+    for (size_t at = 12; at + 28 <= size; at++) {
+        if (memcmp(head + at, "avih", 4) != 0) continue;
+        uint64_t microseconds = static_cast<uint64_t>(word(at + 8)) * word(at + 24);
+        const uint64_t year = 31536000ull * 1000000;  // past any real clip; keeps the sum in range
+        return static_cast<int64_t>((microseconds < year ? microseconds : year) * 10);
+    }
+    return 0;
 }
 
 void (*media_opening_hook)() = nullptr;
 void (*media_seek_hook)() = nullptr;
 void (*media_request_hook)(int32_t) = nullptr;
+void (*media_snapshot_hook)() = nullptr;
 
 DWORD WINAPI media_thread_proc(LPVOID) {
     g_media.window = g_playback.window;
@@ -253,6 +290,7 @@ DWORD WINAPI media_thread_proc(LPVOID) {
     g_playback.duration = 0;
     g_playback.position = 0;
     g_playback.shown_any = 0;
+    g_media.frames_decoded = 0;
     g_media.last_dest = RECT{0, 0, 0, 0};
     ThreadRun run = {false, g_playback.serial};
     if (!app_run_guarded_whole(run_body, &run) || !run.completed) {

@@ -3,6 +3,9 @@
 set -euo pipefail
 
 TOP=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Where builds, clips and the run's prefix go: a second run beside the first
+# names a folder of its own.
+BUILD=${TAVLIN_BUILD:-$TOP/build}
 export DEBIAN_FRONTEND=noninteractive
 
 say() { echo "[tavlin] $*"; }
@@ -37,11 +40,17 @@ install_packages() {
 }
 
 build_all() {
-    for arch in i686 x86_64; do
-        cmake -S "$TOP" -B "$TOP/build/$arch" -DCMAKE_TOOLCHAIN_FILE="$TOP/cmake/toolchain-$arch.cmake" \
+    # TAVLIN_ARCHES="i686" builds one target alone, for a quick run while
+    # working; the build the tests will run is built whatever it names.
+    local arches=${TAVLIN_ARCHES:-i686 x86_64}
+    if [ "${TAVLIN_ARCH:-}" = x86_64 ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        [[ " $arches " == *" x86_64 "* ]] || arches="$arches x86_64"
+    fi
+    for arch in $arches; do
+        cmake -S "$TOP" -B "$BUILD/$arch" -DCMAKE_TOOLCHAIN_FILE="$TOP/cmake/toolchain-$arch.cmake" \
             -DCMAKE_BUILD_TYPE=Release >/dev/null
-        cmake --build "$TOP/build/$arch" -j"$(nproc)" -- --no-print-directory >/dev/null
-        say "built build/$arch/tavlin.exe"
+        cmake --build "$BUILD/$arch" -j"$(nproc)" -- --no-print-directory >/dev/null
+        say "built $BUILD/$arch/tavlin.exe"
     done
 }
 
@@ -125,7 +134,7 @@ start_wine() {
 # The clips the media tests play, made fresh by ffmpeg; their folder is
 # handed to the tests as a Windows path in TAVLIN_CLIPS.
 make_clips() {
-    local dir="$TOP/build/clips" q="-loglevel error -y"
+    local dir="$BUILD/clips" q="-loglevel error -y"
     rm -rf "$dir"
     mkdir -p "$dir"
     ffmpeg $q -f lavfi -i color=c=red:s=320x240:r=25:d=2 -f lavfi -i sine=frequency=440:duration=2 \
@@ -133,6 +142,9 @@ make_clips() {
     ffmpeg $q -f lavfi -i testsrc=s=320x240:r=25:d=6 -f lavfi -i sine=frequency=440:duration=6 \
         -c:v mjpeg -q:v 5 -c:a pcm_s16le -shortest "$dir/long.avi"
     ffmpeg $q -f lavfi -i testsrc=s=160x120:r=25:d=12 -c:v mjpeg -q:v 5 "$dir/steps.avi"
+    # a whole clip shorter than a second: 15 frames with sound
+    ffmpeg $q -f lavfi -i testsrc=s=320x240:r=25:d=0.6 -f lavfi -i sine=frequency=440:duration=0.6 \
+        -c:v mjpeg -q:v 5 -c:a pcm_s16le -shortest "$dir/short.avi"
     # red with a blue band along the top that removing black borders crops away
     ffmpeg $q -f lavfi -i color=c=red:s=320x240:r=25:d=6 -vf "drawbox=x=0:y=0:w=320:h=24:color=blue:t=fill" \
         -c:v mjpeg -q:v 3 "$dir/banded.avi"
@@ -193,7 +205,7 @@ PY
 
 # RUN_DIR: a folder of this run under the build folder.
 start_environment() {
-    RUN_DIR="${RUN_DIR:-$TOP/build/run}"
+    RUN_DIR="${RUN_DIR:-$BUILD/run}"
     mkdir -p "$RUN_DIR"
     trap stop_environment EXIT
     start_display

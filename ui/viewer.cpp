@@ -6,7 +6,7 @@
 #include <string.h>
 
 #include <string>
-#include <vector>
+#include <unordered_set>
 
 #include "../app/fault_guard.h"
 #include "../media/media.h"
@@ -19,13 +19,21 @@ bool g_menu_open;
 POINT g_drag_point;  // pointer position at the previous step of a window drag
 // The files that failed since the list was last built anew: each is reported
 // once, and the list then goes past it without a word until the user chooses
-// it again. When every entry has failed, playback stops.
-std::vector<std::string> g_failed_paths;
+// it again. When every entry has failed, playback stops. Kept by the path in
+// lower case, so a step through a long list of failures stays quick.
+std::unordered_set<std::string> g_failed_paths;
 uint32_t g_failed_generation;  // the list's build these paths belong to
+bool g_told_restart;  // the user knows nothing plays until the program starts again
 bool g_show_failure;  // "PLAYBACK ERROR" stays in the viewer until a file opens
 bool g_box_open;      // one of the viewer's message boxes is waiting for an answer
 
 const int64_t STEP_100NS = 50000000;  // five seconds
+// A playback that ended this soon after it started is followed by the next
+// only once this time has passed since its start: a list of clips shorter
+// than a second would otherwise spend most of a core opening files.
+const DWORD SHORTEST_TRACK_MS = 1500;
+DWORD g_started_at;        // when the current playback started
+uint32_t g_waiting_serial;  // the ended playback whose next track waits for the timer
 
 // Hands the playlist's current entry to the engine. With no current entry there
 // is nothing to open, and the engine keeps what it had.
@@ -38,7 +46,7 @@ void play_current_entry(HWND viewer) {
     media_play();
 }
 
-std::vector<std::string>& failed_paths() {
+std::unordered_set<std::string>& failed_paths() {
     if (g_failed_generation != plist_generation()) {
         g_failed_paths.clear();
         g_failed_generation = plist_generation();
@@ -46,26 +54,18 @@ std::vector<std::string>& failed_paths() {
     return g_failed_paths;
 }
 
-size_t failed_index(const char* path) {
-    std::vector<std::string>& paths = failed_paths();
-    for (size_t i = 0; i < paths.size(); i++)
-        if (lstrcmpiA(paths[i].c_str(), path) == 0) return i;
-    return paths.size();
+std::string failure_key(const char* path) {
+    std::string key(path);
+    if (!key.empty()) CharLowerBuffA(&key[0], static_cast<DWORD>(key.size()));
+    return key;
 }
 
-bool has_failed(const char* path) { return failed_index(path) < failed_paths().size(); }
+bool has_failed(const char* path) { return failed_paths().count(failure_key(path)) != 0; }
 
 // False when the file had failed before.
-bool remember_failure(const char* path) {
-    if (has_failed(path)) return false;
-    failed_paths().push_back(path);
-    return true;
-}
+bool remember_failure(const char* path) { return failed_paths().insert(failure_key(path)).second; }
 
-void forget_failure(const char* path) {
-    size_t i = failed_index(path);
-    if (i < failed_paths().size()) g_failed_paths.erase(g_failed_paths.begin() + i);
-}
+void forget_failure(const char* path) { failed_paths().erase(failure_key(path)); }
 
 // The first entry, stepping from the current one and wrapping, that has not
 // failed (the current one last); -1 when every entry has.
@@ -292,13 +292,22 @@ void report_open_failure(HWND viewer, const char* path) {
 
 // A file that cannot be opened is reported and the user asked whether to go
 // on, the first time only; any failure then moves on to the next file that
-// has not failed, or stops when there is none.
+// has not failed, or stops when there is none. While a decoder that never
+// answered holds on, nothing can open: that is said once, the files refused
+// meanwhile are not marked as failed, and the list rests.
 void on_failure(HWND viewer, WPARAM code) {
     char path[APP_PATH_SIZE] = "";
     media_get_path(path, sizeof path);
-    bool ask = remember_failure(path) && code == MEDIA_EVENT_OPEN_FAILED;
+    bool stuck = media_is_stuck() != 0;
+    if (!stuck) g_told_restart = false;
+    bool ask = !media_open_refused() && remember_failure(path) && code == MEDIA_EVENT_OPEN_FAILED;
     g_show_failure = true;
     repaint_all(viewer);
+    if (stuck) {
+        if (!g_told_restart) report_open_failure(viewer, path);
+        g_told_restart = true;
+        return;
+    }
     uint32_t serial = media_get_serial();
     if (ask) report_open_failure(viewer, path);
     if (next_playable(1) < 0) return;
@@ -310,11 +319,29 @@ void on_failure(HWND viewer, WPARAM code) {
     if (next >= 0) play_entry(viewer, next);
 }
 
+void follow_with_next(HWND viewer, uint32_t serial) {
+    DWORD played = GetTickCount() - g_started_at;
+    if (played >= SHORTEST_TRACK_MS) {
+        PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
+        return;
+    }
+    g_waiting_serial = serial;
+    SetTimer(viewer, UI_NEXT_TRACK_TIMER, SHORTEST_TRACK_MS - played, nullptr);
+}
+
+// Nothing else was started meanwhile: the list goes on.
+void next_after_wait(HWND viewer) {
+    KillTimer(viewer, UI_NEXT_TRACK_TIMER);
+    if (g_waiting_serial == media_get_serial() && !media_is_active())
+        SendMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
+}
+
 void on_media_event(HWND viewer, WPARAM code, LPARAM serial) {
     if (static_cast<uint32_t>(serial) != media_get_serial()) return;  // a playback since replaced
     switch (code) {
     case MEDIA_EVENT_OPENING: g_show_failure = false; break;
-    case MEDIA_EVENT_END: PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0); break;
+    case MEDIA_EVENT_STARTED: g_started_at = GetTickCount(); break;
+    case MEDIA_EVENT_END: follow_with_next(viewer, static_cast<uint32_t>(serial)); break;
     case MEDIA_EVENT_OPEN_FAILED:
     case MEDIA_EVENT_FAILED: on_failure(viewer, code); return;
     }
@@ -363,7 +390,10 @@ int on_command(HWND viewer, int id) {
         break;
     case CMD_PLAY: return on_play(viewer);
     case CMD_PAUSE: media_pause(); break;
-    case CMD_STOP: media_stop(); break;
+    case CMD_STOP:
+        KillTimer(viewer, UI_NEXT_TRACK_TIMER);  // a Stop between two short tracks ends the list's run
+        media_stop();
+        break;
     case CMD_STEP_FORWARD: media_seek(media_get_position() + STEP_100NS); break;
     case CMD_STEP_REVERSE: media_seek(media_get_position() - STEP_100NS); break;
     case CMD_PREV_TRACK: step_track(viewer, -1); break;
@@ -423,6 +453,10 @@ void on_timer(HWND viewer, WPARAM id) {
     if (id == UI_RELEASE_TIMER) {
         KillTimer(viewer, UI_RELEASE_TIMER);
         if (full_screen(viewer)) ui_release_pointer();
+        return;
+    }
+    if (id == UI_NEXT_TRACK_TIMER) {
+        next_after_wait(viewer);
         return;
     }
     if (id == UI_VIEWER_TIMER) show_clock(viewer);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <string>
@@ -207,6 +208,29 @@ TEST_F(Playback, SeeksLandWhereAskedAndAreClampedToTheClip) {
     ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 5000));
     pump_until([&] { return g_events.size() >= 3; }, 2000);
     EXPECT_EQ(g_events.back(), static_cast<WPARAM>(MEDIA_EVENT_END));
+}
+
+// A clip of fifteen frames runs its course as any other: opening, started,
+// end. A file cut after its first frames, though it claims eight seconds,
+// fails once it has started. Either way the thread has ended by itself:
+// commands then find nothing to ask, leave nothing waiting, and the clock
+// stays at rest.
+TEST_F(Playback, AShortClipEndsAsPlayedACutOneFailsAndNothingWaitsAfterwards) {
+    for (const char* name : {"short.avi", "stalled.avi"}) {
+        g_events.clear();
+        ASSERT_TRUE(open(name)) << name;
+        ASSERT_TRUE(pump_until([&] { return g_events.size() >= 3; }, 15000)) << name;
+        std::string seen;
+        for (WPARAM e : g_events) seen += std::to_string(e) + " ";
+        EXPECT_EQ(seen, strcmp(name, "short.avi") == 0 ? "0 1 2 " : "0 1 9 ") << name;
+        ASSERT_EQ(WaitForSingleObject(g_playback.thread, 5000), WAIT_OBJECT_0) << name;
+        EXPECT_EQ(media_pause(), 0) << name;
+        EXPECT_EQ(media_seek(media_get_position() + 5 * SECOND), 0) << name;
+        EXPECT_EQ(media_snapshot(), 0) << name;
+        EXPECT_EQ(g_playback.request, REQ_NONE) << name;
+        EXPECT_EQ(media_get_position(), 0) << name;
+        media_stop();
+    }
 }
 
 TEST_F(Playback, OtherFormatsPlayAndABrokenFileEndsCleanly) {

@@ -111,6 +111,7 @@ bool stopped_event_in(HWND window) {
 // that wait on the thread give up and the thread is marked stuck. A path and
 // window set meanwhile are for the next thread: this one keeps its own.
 TEST(MediaController, AThreadHungInASeekCostsOneLimitAndKeepsItsOwnWindow) {
+    g_openings = 0;
     g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HWND window = open_clip("long.avi");
     ASSERT_TRUE(window);
@@ -158,9 +159,13 @@ TEST(MediaController, AFaultWhileCopyingOutLeavesTheLockFree) {
 }
 
 // An opening that hangs costs the window at most one attempt's wait and a
-// stop's wait; while that thread lives no other starts, and every open is
-// refused with the reason. Once it ends, files open again.
+// stop's wait; while that thread lives no other starts, every open is
+// refused at once with the reason, and the refusals are told apart from
+// failures of their files. Once it ends, files open again.
 TEST(MediaController, AHangingOpenIsGivenUpAndNothingStartsBesideIt) {
+    const std::string restart =
+        "The previous file's decoder has stopped answering: restart Tavlin Media Player to play again.\n";
+    g_openings = 0;
     g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     media_opening_hook = hang_until_released;
     media_init();
@@ -171,25 +176,66 @@ TEST(MediaController, AHangingOpenIsGivenUpAndNothingStartsBesideIt) {
     EXPECT_GE(waited, 10000u);  // the opening had its 10 s
     EXPECT_LT(waited, 30000u);  // and the stop its 10 s, no more
     EXPECT_EQ(g_openings, 1);
-    EXPECT_EQ(error_text(), "The previous file is still being closed.\n");
+    EXPECT_EQ(error_text(), restart + "The specified file does not exist.\n");
+    EXPECT_EQ(media_is_stuck(), 1);
+    EXPECT_EQ(media_open_refused(), 0) << "the file that hung failed by itself";
 
-    // Another file, while the stuck thread lives: refused at once.
+    // Another file, while the stuck thread lives: refused at once, and not
+    // for anything of its own.
     media_set_path("Z:\\no such folder\\other.avi");
     start = GetTickCount();
     EXPECT_EQ(media_play(), 0);
     EXPECT_LT(GetTickCount() - start, 2000u);
     EXPECT_EQ(g_openings, 1);
-    EXPECT_EQ(error_text(), "The previous file is still being closed.\n");
+    EXPECT_EQ(error_text(), restart);
+    EXPECT_EQ(media_open_refused(), 1);
 
     // The thread ends; the next play starts afresh and reports the real cause.
     SetEvent(g_release);
     ASSERT_EQ(WaitForSingleObject(g_playback.thread, 10000), WAIT_OBJECT_0);
     EXPECT_EQ(media_play(), 0);
     EXPECT_EQ(g_openings, 3);  // two attempts of their own
-    EXPECT_NE(error_text().find("The specified file does not exist.\n"), std::string::npos) << error_text();
+    std::string report = error_text();
+    EXPECT_EQ(report.find(restart), std::string::npos) << report;
+    EXPECT_NE(report.find("The specified file does not exist.\n"), std::string::npos) << report;
+    EXPECT_EQ(media_is_stuck(), 0);
+    EXPECT_EQ(media_open_refused(), 0);
     media_opening_hook = nullptr;
     media_stop();
     CloseHandle(g_release);
+}
+
+namespace {
+void write_slowly() { WaitForSingleObject(g_release, 20000); }
+}  // namespace
+
+// A snapshot taken while paused holds the window only until the thread has
+// taken it: a slow write neither freezes the window nor marks the thread
+// as stuck, and the Play that follows is taken.
+TEST(MediaController, ASlowSnapshotWhilePausedLeavesThePlayerAnswering) {
+    g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_TRUE(open_clip("long.avi"));
+    ASSERT_EQ(media_pause(), 1);
+    ASSERT_TRUE(wait_until([] { return media_get_state() == MEDIA_PAUSED; }, 5000));
+    media_snapshot_hook = write_slowly;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(media_snapshot(), 1);
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_EQ(media_play(), 1);
+    EXPECT_EQ(media_is_stuck(), 0);
+    SetEvent(g_release);
+    EXPECT_TRUE(wait_until([] { return media_get_state() == MEDIA_PLAYING; }, 5000));
+    media_snapshot_hook = nullptr;
+    EXPECT_EQ(media_stop(), 1);
+    CloseHandle(g_release);
+    WIN32_FIND_DATAA found;
+    for (HANDLE h = FindFirstFileA("c:\\pic\\*.bmp", &found); h != INVALID_HANDLE_VALUE;) {
+        DeleteFileA((std::string("c:\\pic\\") + found.cFileName).c_str());
+        if (!FindNextFileA(h, &found)) {
+            FindClose(h);
+            break;
+        }
+    }
 }
 
 // The type name and the error text are written on the media thread and read
@@ -215,15 +261,43 @@ TEST(MediaController, SharedTextIsNeverReadHalfWritten) {
     EXPECT_EQ(torn, 0);
 }
 
-// How a stream that ran out is judged, in 100-ns units: a video cut short
-// after its first frames fails; a short sound and a clip that ran its length
-// played.
+// How a stream that ran out is judged, in 100-ns units: a video that showed
+// one frame, or ended far short of the length it claims, failed; a short
+// sound and a clip of a few frames that ran its length played.
 TEST(MediaController, AnEndIsAFailureOnlyWhenNothingPlayed) {
     const int64_t ms = 10000;
-    EXPECT_FALSE(media_ended_as_played(false, true, 2000 * ms, 2000 * ms)) << "nothing shown";
-    EXPECT_FALSE(media_ended_as_played(true, true, 160 * ms, 160 * ms)) << "a video of four frames";
-    EXPECT_FALSE(media_ended_as_played(true, false, 300 * ms, 8000 * ms)) << "far short of its length";
-    EXPECT_TRUE(media_ended_as_played(true, false, 500 * ms, 500 * ms)) << "a half-second sound";
-    EXPECT_TRUE(media_ended_as_played(true, true, 1960 * ms, 2000 * ms));
-    EXPECT_TRUE(media_ended_as_played(true, true, 900 * ms, 1500 * ms)) << "ended within a second of its length";
+    EXPECT_FALSE(media_ended_as_played(false, true, 0, 2000 * ms, 2000 * ms)) << "nothing shown";
+    EXPECT_FALSE(media_ended_as_played(true, true, 1, 0, 0)) << "one frame, no length, no clock";
+    EXPECT_FALSE(media_ended_as_played(true, true, 1, 560 * ms, 600 * ms)) << "one frame of a short clip";
+    EXPECT_FALSE(media_ended_as_played(true, true, 2, 80 * ms, 8000 * ms)) << "cut after two frames of eight seconds";
+    EXPECT_FALSE(media_ended_as_played(true, false, 0, 300 * ms, 8000 * ms)) << "a sound far short of its length";
+    EXPECT_TRUE(media_ended_as_played(true, false, 0, 500 * ms, 500 * ms)) << "a half-second sound";
+    EXPECT_TRUE(media_ended_as_played(true, true, 15, 560 * ms, 600 * ms)) << "a 0.6 s clip of 15 frames";
+    EXPECT_TRUE(media_ended_as_played(true, true, 15, 0, 600 * ms)) << "its clock never read";
+    EXPECT_TRUE(media_ended_as_played(true, true, 49, 1960 * ms, 2000 * ms));
+    EXPECT_TRUE(media_ended_as_played(true, true, 30, 1200 * ms, 8000 * ms)) << "broke after a second of play";
+}
+
+// The length an AVI header claims: the file the test run cut after its
+// first frames still claims the eight seconds it was made with; files that
+// are no AVI, or too short to hold the header, claim nothing.
+TEST(MediaController, AnAviHeaderTellsTheLengthItWasMadeWith) {
+    std::string head(4096, '\0');
+    HANDLE f = CreateFileA(clip("stalled.avi").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD got = 0;
+    ReadFile(f, &head[0], 4096, &got, nullptr);
+    CloseHandle(f);
+    auto bytes = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
+    EXPECT_EQ(media_declared_length(bytes(head), got), 8 * SECOND);
+    EXPECT_EQ(media_declared_length(bytes(head), 40), 0) << "the header cut off";
+    std::string wave = head;
+    wave.replace(8, 4, "WAVE");
+    EXPECT_EQ(media_declared_length(bytes(wave), got), 0);
+    // 40,000 us a frame for 0xFFFFFFFF frames: far past any clip, and no overflow.
+    std::string huge = "RIFF....AVI LIST....hdrlavih";
+    for (uint32_t value : {56u, 40000u, 0u, 0u, 0u, 0xFFFFFFFFu})
+        for (int shift = 0; shift < 32; shift += 8) huge += static_cast<char>(value >> shift);
+    EXPECT_GT(media_declared_length(bytes(huge), huge.size()), 3600 * SECOND);
 }
