@@ -335,7 +335,8 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
     case WM_SHOWWINDOW: if (!wparam) hide_tooltip(); break;
     case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
     case WM_CLOSE:
-    case WM_KEYDOWN: SendMessageA(g_viewer_window, message, wparam, lparam); return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP: SendMessageA(g_viewer_window, message, wparam, lparam); return 0;
     case WM_DROPFILES: return SendMessageA(g_viewer_window, message, wparam, lparam);
     }
     return DefWindowProcA(player, message, wparam, lparam);

@@ -25,6 +25,7 @@
 #define UI_VIEWER_TIMER 16
 #define UI_RELEASE_TIMER 17  // once, after the popup menu in full screen
 #define UI_NEXT_TRACK_TIMER 18  // once, the next track after a very short one
+#define UI_KEY_REPEAT_TIMER 19  // while a key is held
 
 extern HWND g_viewer_window, g_player_window, g_bubble_window, g_control_panel_window;
 extern Surface g_logo_surface, g_skin_surface, g_player_back_surface;

@@ -102,18 +102,16 @@ void show_clock(HWND viewer) {
 
 int play_or_pause() { return media_get_state() == MEDIA_PLAYING ? CMD_PAUSE : CMD_PLAY; }
 
-// A key counts when it is down now or went down since the last poll, so a
-// held key repeats with the timer. The media keys act whatever has the focus;
-// the others are read on every poll too, so that a key typed into another
-// program is not taken for ours when our window comes to the front.
-const int POLLED_KEYS[8] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK, VK_MEDIA_NEXT_TRACK,
-                            VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
-bool g_key_held_over[8];  // down when our window came to the front: not ours until released
+// The media keys are polled, so they act whatever program is in front. A
+// key counts when it is down now or went down since the last poll, so a
+// held key repeats with the timer.
+const int POLLED_KEYS[4] = {VK_MEDIA_PLAY_PAUSE, VK_MEDIA_STOP, VK_MEDIA_PREV_TRACK, VK_MEDIA_NEXT_TRACK};
+bool g_key_held_over[4];  // down when our window came to the front: not ours until released
 
 // Presses made while another window had the focus (another program, or a
 // dialog, message box or menu of ours) are not taken for the viewer's keys.
 void forget_keys() {
-    for (int i = 0; i < 8; i++) g_key_held_over[i] = (GetAsyncKeyState(POLLED_KEYS[i]) & 0x8000) != 0;
+    for (int i = 0; i < 4; i++) g_key_held_over[i] = (GetAsyncKeyState(POLLED_KEYS[i]) & 0x8000) != 0;
 }
 
 void poll_keys(HWND viewer) {
@@ -121,24 +119,71 @@ void poll_keys(HWND viewer) {
         forget_keys();
         return;
     }
-    bool pressed[8];
-    for (int i = 0; i < 8; i++) {
+    for (int i = 0; i < 4; i++) {
         SHORT k = GetAsyncKeyState(POLLED_KEYS[i]);
-        pressed[i] = k != 0;
+        bool pressed = k != 0;
         if (g_key_held_over[i]) {
             g_key_held_over[i] = (k & 0x8000) != 0;
-            pressed[i] = false;
+            pressed = false;
         }
+        if (!pressed) continue;
+        static const int commands[] = {0, CMD_STOP, CMD_PREV_TRACK, CMD_NEXT_TRACK};
+        SendMessageA(viewer, WM_COMMAND, commands[i] ? commands[i] : play_or_pause(), 0);
     }
+}
+
+// Left, Right, Space and Return come from the key messages of the viewer and
+// the strip: each press acts once, however quick the presses. Held, a key
+// acts again every 250 ms; the system's faster repeat is not taken.
+const int MESSAGE_KEYS[4] = {VK_LEFT, VK_RIGHT, VK_SPACE, VK_RETURN};
+const DWORD KEY_REPEAT_MS = 250;
+bool g_key_down[4];
+DWORD g_key_acted_at[4];
+
+int message_key_index(WPARAM key) {
+    for (int i = 0; i < 4; i++)
+        if (MESSAGE_KEYS[i] == static_cast<int>(key)) return i;
+    return -1;
+}
+
+void act_on_key(HWND viewer, int i) {
+    static const int commands[] = {CMD_STEP_REVERSE, CMD_STEP_FORWARD, 0, CMD_FULL_SCREEN};
+    g_key_acted_at[i] = GetTickCount();
+    SendMessageA(viewer, WM_COMMAND, commands[i] ? commands[i] : play_or_pause(), 0);
+}
+
+bool ours_in_front(HWND viewer) {
     HWND front = GetForegroundWindow();
-    bool ours_in_front = front && (front == viewer || front == g_player_window);
-    for (int i = 0; i < 8; i++) {
-        if (!pressed[i] || (i >= 4 && !ours_in_front)) continue;
-        static const int commands[] = {0, CMD_STOP, CMD_PREV_TRACK, CMD_NEXT_TRACK,
-                                       CMD_STEP_REVERSE, CMD_STEP_FORWARD, 0, CMD_FULL_SCREEN};
-        int id = commands[i] ? commands[i] : play_or_pause();
-        SendMessageA(viewer, WM_COMMAND, id, 0);
+    return front && (front == viewer || front == g_player_window);
+}
+
+void press_key(HWND viewer, WPARAM key, LPARAM flags) {
+    int i = message_key_index(key);
+    if (i < 0 || (flags & (1 << 30))) return;  // bit 30: the system's repeat of a held key
+    g_key_down[i] = true;
+    act_on_key(viewer, i);
+    SetTimer(viewer, UI_KEY_REPEAT_TIMER, 40, nullptr);
+}
+
+void release_key(WPARAM key) {
+    int i = message_key_index(key);
+    if (i >= 0) g_key_down[i] = false;
+}
+
+// A key still held acts again once its time has come; a key let go, or
+// held while another window came to the front, is done with.
+void repeat_held_keys(HWND viewer) {
+    bool any = false;
+    for (int i = 0; i < 4; i++) {
+        if (!g_key_down[i]) continue;
+        if (!(GetAsyncKeyState(MESSAGE_KEYS[i]) & 0x8000) || !ours_in_front(viewer) || g_box_open) {
+            g_key_down[i] = false;
+            continue;
+        }
+        any = true;
+        if (GetTickCount() - g_key_acted_at[i] >= KEY_REPEAT_MS) act_on_key(viewer, i);
     }
+    if (!any) KillTimer(viewer, UI_KEY_REPEAT_TIMER);
 }
 
 bool full_screen(HWND viewer) { return ui_set_viewer_mode(viewer, VIEWER_MODE_QUERY) != 0; }
@@ -455,6 +500,10 @@ void on_timer(HWND viewer, WPARAM id) {
         if (full_screen(viewer)) ui_release_pointer();
         return;
     }
+    if (id == UI_KEY_REPEAT_TIMER) {
+        repeat_held_keys(viewer);
+        return;
+    }
     if (id == UI_NEXT_TRACK_TIMER) {
         next_after_wait(viewer);
         return;
@@ -472,7 +521,8 @@ void on_activate(HWND previous) {
     if (previous != g_player_window) ui_raise_strip();
 }
 
-void on_key_down(HWND viewer, WPARAM key) {
+void on_key_down(HWND viewer, WPARAM key, LPARAM flags) {
+    press_key(viewer, key, flags);
     if (key == 'C') media_snapshot();
     if (key == VK_ESCAPE && full_screen(viewer)) ui_set_viewer_mode(viewer, VIEWER_MODE_WINDOWED);
 }
@@ -507,7 +557,8 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     switch (message) {
     case WM_CREATE: on_create(viewer); return 0;
     case WM_TIMER: on_timer(viewer, wparam); return 0;
-    case WM_KEYDOWN: on_key_down(viewer, wparam); return 0;
+    case WM_KEYDOWN: on_key_down(viewer, wparam, lparam); return 0;
+    case WM_KEYUP: release_key(wparam); return 0;
     case WM_PAINT: on_paint(viewer); return 0;
     case WM_ERASEBKGND: erase_background(viewer, reinterpret_cast<HDC>(wparam)); return 0;
     case WM_SIZE: on_size(viewer, wparam); return 0;

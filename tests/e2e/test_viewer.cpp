@@ -370,7 +370,7 @@ TEST_F(Viewer, ADropReplacesThePlaylistAndPlaysItsFirstEntry) {
 }
 
 TEST_F(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
-    HWND viewer = start_playing(&program, clip("steps.avi"), 1);
+    HWND viewer = start_playing(&program, clip("span60.avi"), 1);
     ASSERT_TRUE(viewer);
     // A click brings the viewer to the front.
     POINT at = {30, 30};
@@ -379,6 +379,16 @@ TEST_F(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
     ASSERT_TRUE(e2e_wait_until([&] { return GetForegroundWindow() == viewer; }, 5000));
     ASSERT_TRUE(e2e_key("space"));
     EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000)) << "Space pauses";
+    // Quick presses each count; a key held for a second repeats every
+    // 250 ms, not at the system's faster rate.
+    int paused_at = title_seconds(viewer);
+    ASSERT_EQ(e2e_run_unix("xdotool key --delay 100 Right Right Right Right", 10000), 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == paused_at + 20 && clock_holds(viewer); }, 8000))
+        << "four presses, from " << paused_at << ": " << e2e_text(viewer);
+    ASSERT_EQ(e2e_run_unix("xdotool keydown Right sleep 1 keyup Right", 10000), 0);
+    EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 8000));
+    int held_steps = (title_seconds(viewer) - paused_at - 20) / 5;
+    EXPECT_TRUE(held_steps == 4 || held_steps == 5) << held_steps << " steps: " << e2e_text(viewer);
     ASSERT_TRUE(e2e_key("space"));
     EXPECT_TRUE(clock_runs(viewer, 5000)) << "Space plays again";
 
