@@ -27,10 +27,23 @@ int app_folder_exists(const char* path) {
 
 namespace {
 
-// A candidate of the wide command line in the code page's form; *no_form
-// is set when the file or folder is there but has no such form.
-void to_ansi(const wchar_t* wide, char* out, size_t size, bool* no_form) {
-    if (app_ansi_path(wide, out, size) == APP_PATH_NO_FORM) *no_form = true;
+// A candidate of the wide command line as a name the program opens;
+// *unopenable is set when the file or folder is there but the system has no
+// such name for it.
+void to_ansi(const wchar_t* wide, char* out, size_t size, bool* unopenable) {
+    if (app_ansi_path(wide, out, size) == APP_PATH_UNOPENABLE_NAME) *unopenable = true;
+}
+
+// Whether path ends in ".lnk" (exactly, lower case). A short name's
+// extension is upper case whatever the file's: its real name tells.
+bool names_shortcut(const char* path) {
+    WCHAR real[APP_PATH_SIZE * 2];
+    if (app_long_name(path, real, APP_PATH_SIZE * 2)) {
+        size_t n = wcslen(real);
+        return n >= 4 && wcscmp(real + n - 4, L".lnk") == 0;
+    }
+    size_t n = strlen(path);
+    return n >= 4 && strcmp(path + n - 4, ".lnk") == 0;
 }
 
 }  // namespace
@@ -59,23 +72,22 @@ int app_parse_wide_command_line(const wchar_t* command_line, char* path_out, siz
         memcpy(wide_whole, from, n * sizeof(wchar_t));
         wide_whole[n] = 0;
     }
-    // Each candidate goes to the code page's form first, a short name where
-    // its characters have none; the tests below are the same as ever.
+    // Each candidate becomes a name in the code page first, a short name where
+    // the code page lacks its characters; the tests below are the same as ever.
     char guess[APP_PATH_SIZE], quoted[APP_PATH_SIZE], whole[APP_PATH_SIZE];
-    bool no_form = false;
-    to_ansi(wide_guess, guess, sizeof guess, &no_form);
-    to_ansi(wide_quoted, quoted, sizeof quoted, &no_form);
-    to_ansi(wide_whole, whole, sizeof whole, &no_form);
+    bool unopenable = false;
+    to_ansi(wide_guess, guess, sizeof guess, &unopenable);
+    to_ansi(wide_quoted, quoted, sizeof quoted, &unopenable);
+    to_ansi(wide_whole, whole, sizeof whole, &unopenable);
     path_out[0] = 0;
     if (app_file_exists(guess)) app_copy_text(path_out, size, guess);
     else if (app_file_exists(quoted)) app_copy_text(path_out, size, quoted);
     else if (app_folder_exists(guess)) app_copy_text(path_out, size, guess);
     else if (app_folder_exists(quoted)) app_copy_text(path_out, size, quoted);
     else if (app_folder_exists(whole)) app_copy_text(path_out, size, whole);
-    else if (no_form) return APP_PATH_NO_FORM;
+    else if (unopenable) return APP_PATH_UNOPENABLE_NAME;
 
-    n = strlen(path_out);
-    if (n >= 4 && strcmp(path_out + n - 4, ".lnk") == 0) app_resolve_shortcut(path_out, size, path_out);
+    if (names_shortcut(path_out)) app_resolve_shortcut(path_out, size, path_out);
     return 1;
 }
 

@@ -11,6 +11,7 @@
 // thread add the queued files, even while a dialog runs its own loop.
 #include <string.h>
 
+#include "../media/media.h"
 #include "../playlist/playlist.h"
 #include "../ui/ui.h"
 #include "app.h"
@@ -21,6 +22,12 @@ const char HANDOFF_MAPPING_NAME[] = "Local\\TavlinMediaPlayer11.Handoff";
 const char HANDOFF_LOCK_NAME[] = "Local\\TavlinMediaPlayer11.HandoffLock";
 const char HANDOFF_READY_NAME[] = "Local\\TavlinMediaPlayer11.HandoffReady";
 const char HANDOFF_TAKE_NAME[] = "Local\\TavlinMediaPlayer11.HandoffTake";
+// Owned by the one player for its whole life: the first copy started with a
+// file takes it before anything else, so launches at the same moment make
+// one player, not several.
+const char PLAYER_CLAIM_NAME[] = "Local\\TavlinMediaPlayer11.Player";
+// Set by every launch that waits to hand its file over.
+const char HANDOFF_WAITING_NAME[] = "Local\\TavlinMediaPlayer11.HandoffWaiting";
 
 // Where the mapping cannot be made, this copy stands alone.
 SharedHandoff g_private_handoff;
@@ -106,9 +113,71 @@ bool pop_queued(char* out, size_t size) {
     return any;
 }
 
+HANDLE claim_object() {
+    static HANDLE claim = CreateMutexA(nullptr, FALSE, PLAYER_CLAIM_NAME);
+    return claim;
+}
+
+volatile LONG g_claimed;
+
+bool try_claim() {
+    if (g_claimed) return true;
+    HANDLE claim = claim_object();
+    DWORD taken = claim ? WaitForSingleObject(claim, 0) : WAIT_FAILED;
+    if (taken == WAIT_OBJECT_0 || taken == WAIT_ABANDONED) InterlockedExchange(&g_claimed, 1);
+    return g_claimed != 0;
+}
+
+bool player_ready() { return shared_record().instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr); }
+
+// Hand-offs that come this close together are one selection in the shell:
+// their files are added in the order a folder lists them. A player started
+// by such a selection waits this long with no new file before it plays the
+// first of them.
+const DWORD BURST_GAP_MS = 1000, BURST_SETTLE_MS = 700;
+int g_burst_first = -1;  // the burst's first entry in the list; -1 before any
+DWORD g_burst_at;        // when its last file came
+bool g_play_when_settled;
+
+bool g_starting_burst;   // the burst began with the player's own file
+
+// A file of the burst that started the player that comes before the one
+// playing: the first in order is played instead, as if it had come first.
+void play_first_of_starting_burst() {
+    char first[PLIST_PATH_SIZE], playing[APP_PATH_SIZE];
+    if (!plist_get(first, sizeof first, g_burst_first)) return;
+    media_get_path(playing, sizeof playing);
+    if (lstrcmpiA(first, playing) != 0) ui_play_entry(g_burst_first);
+}
+
+// Adds a handed-over file; true when the usual "Play" follows it.
+bool add_to_burst(char* path) {
+    DWORD now = GetTickCount();
+    int count = plist_count();
+    if (g_burst_first < 0 || g_burst_first > count || now - g_burst_at > BURST_GAP_MS) {
+        g_burst_first = count;
+        g_starting_burst = false;
+    }
+    g_burst_at = now;
+    plist_add_path(path);
+    plist_order_naturally(g_burst_first, plist_count());
+    if (!g_starting_burst) return true;
+    if (!g_play_when_settled) play_first_of_starting_burst();
+    return false;
+}
+
+void play_settled_burst() {
+    if (!g_play_when_settled || GetTickCount() - g_burst_at < BURST_SETTLE_MS) return;
+    g_play_when_settled = false;
+    plist_select(g_burst_first, false);
+    PostMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
+    PostMessageA(g_viewer_window, WM_COMMAND, UI_CMD_PLAY, 0);
+}
+
 DWORD WINAPI pickup_thread(void* ready) {
     for (;;) {
         WaitForSingleObject(ready, PICKUP_POLL_MS);
+        try_claim();  // a player that stood beside the one that claimed it takes over when that one ends
         if (take_record()) PostMessageA(g_viewer_window, UI_WM_HANDOFF, 0, 0);
     }
 }
@@ -174,19 +243,52 @@ int app_handoff_send(const char* path) {
     return delivered ? 1 : 0;
 }
 
+int app_claim_player() { return try_claim() ? 1 : 0; }
+
+int app_wait_for_player(DWORD limit_ms) {
+    HANDLE waiting = CreateEventA(nullptr, FALSE, FALSE, HANDOFF_WAITING_NAME);
+    if (waiting) SetEvent(waiting);
+    int role = APP_ROLE_ALONE;
+    for (DWORD start = GetTickCount(); GetTickCount() - start <= limit_ms; Sleep(20)) {
+        if (try_claim()) {
+            role = APP_ROLE_PLAYER;
+            break;
+        }
+        if (player_ready()) {
+            role = APP_ROLE_HAND_OVER;
+            break;
+        }
+    }
+    if (waiting) CloseHandle(waiting);
+    return role;
+}
+
+void app_handoff_first_burst() {
+    g_burst_first = 0;
+    g_burst_at = GetTickCount();
+    g_starting_burst = true;
+    HANDLE waiting = CreateEventA(nullptr, FALSE, FALSE, HANDOFF_WAITING_NAME);
+    // No other launch waits: nothing to order, and the file plays at once.
+    g_play_when_settled = waiting && WaitForSingleObject(waiting, 0) == WAIT_OBJECT_0;
+    if (waiting) CloseHandle(waiting);
+    if (!g_play_when_settled) PostMessageA(g_viewer_window, WM_COMMAND, UI_CMD_PLAY, 0);
+}
+
 int app_handoff_receive() {
+    play_settled_burst();
     take_record();
     // One file at a time off the queue: a message box raised while adding
     // one runs a loop that may come back here for the next.
     char path[PLIST_PATH_SIZE];
     int added = 0;
+    bool play = false;
     while (pop_queued(path, sizeof path)) {
-        plist_add_path(path);
+        play = add_to_burst(path) || play;
         added++;
     }
     if (!added) return 0;
     PostMessageA(g_playlist_window, PLIST_WM_REFRESH, 0, 0);
-    PostMessageA(g_viewer_window, WM_COMMAND, UI_CMD_PLAY, 0);
+    if (play) PostMessageA(g_viewer_window, WM_COMMAND, UI_CMD_PLAY, 0);
     plist_progress_hide();
     return 1;
 }

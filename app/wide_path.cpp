@@ -1,23 +1,28 @@
 // Paths the file system gives in UTF-16, for a program whose calls take the
-// ANSI code page: a name with no form there goes by its short (8.3) name,
-// plain ASCII for the same file.
+// ANSI code page: a name the code page cannot spell goes by its short (8.3)
+// name, plain ASCII for the same file.
 #include <string.h>
 
 #include "app.h"
 
 DWORD(WINAPI* app_short_path_lookup)(LPCWSTR, LPWSTR, DWORD) = GetShortPathNameW;
+UINT(WINAPI* app_code_page)() = GetACP;
+int(WINAPI* app_wide_to_ansi)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL) = WideCharToMultiByte;
 
 namespace {
 
-// wide in the code page, into out (size bytes), only when every character
-// has a form there: a best-fit look-alike would name another file.
+// wide in the code page, into out (size bytes), only when the code page has
+// every character (a best-fit look-alike would name another file) and the
+// result fits a path buffer: a longer one, as UTF-8 can make, goes by its
+// short name.
 bool exact_ansi(const WCHAR* wide, char* out, size_t size) {
     BOOL lossy = FALSE;
-    // A UTF-8 code page holds every character, and refuses the flag and the question.
-    bool utf8 = GetACP() == CP_UTF8;
-    int n = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, out, static_cast<int>(size),
-                                nullptr, utf8 ? nullptr : &lossy);
-    return n > 0 && !lossy;
+    // A UTF-8 code page holds every character, and refuses the flag and the
+    // question (ERROR_INVALID_FLAGS, ERROR_INVALID_PARAMETER).
+    bool utf8 = app_code_page() == CP_UTF8;
+    int n = app_wide_to_ansi(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, out, static_cast<int>(size), nullptr,
+                             utf8 ? nullptr : &lossy);
+    return n > 0 && n <= APP_PATH_SIZE && !lossy;
 }
 
 }  // namespace
@@ -33,9 +38,9 @@ int app_ansi_path(const WCHAR* wide, char* out, size_t size) {
     char ansi[APP_PATH_SIZE * 2];
     DWORD n = app_short_path_lookup(wide, short_form, APP_PATH_SIZE);
     if (n > 0 && n < APP_PATH_SIZE && exact_ansi(short_form, ansi, sizeof ansi))
-        return app_copy_text(out, size, ansi) ? APP_PATH_SHORT : APP_PATH_NONE;  // a form, but no room
+        return app_copy_text(out, size, ansi) ? APP_PATH_SHORT : APP_PATH_NONE;  // a name, but no room
     out[0] = 0;
-    return GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES ? APP_PATH_NO_FORM : APP_PATH_NONE;
+    return GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES ? APP_PATH_UNOPENABLE_NAME : APP_PATH_NONE;
 }
 
 int app_long_name(const char* path, WCHAR* out, size_t count) {

@@ -6,6 +6,8 @@
 #include "blit_frame.h"
 #include "pixel_ops.h"
 
+void* (*gfx_scratch_realloc_hook)(void* block, size_t bytes);
+
 void* gfx_scratch(int slot, size_t bytes) {
     struct Store {
         void* block[GFX_SCRATCH_SLOTS];
@@ -13,8 +15,9 @@ void* gfx_scratch(int slot, size_t bytes) {
     };
     static thread_local Store store;
     if (bytes == 0) bytes = 1;
-    if (store.size[slot] < bytes) {
-        void* grown = realloc(store.block[slot], bytes);
+    void* (*const grow)(void*, size_t) = gfx_scratch_realloc_hook;
+    if (store.size[slot] < bytes || grow) {
+        void* grown = grow ? grow(store.block[slot], bytes) : realloc(store.block[slot], bytes);
         if (!grown) return nullptr;
         store.block[slot] = grown;
         store.size[slot] = bytes;
@@ -128,8 +131,9 @@ namespace {
 const int CHUNK = 512;
 
 // The one stepping core: rows by the vertical mapping, columns either as two
-// running pointers (equal widths) or by the fixed-point position.
-void blit_rows(const BlitFrame& f, const BlendOp& op) {
+// running pointers (equal widths) or by the fixed-point position. False,
+// nothing drawn, when its working storage cannot be had.
+bool blit_rows(const BlitFrame& f, const BlendOp& op) {
     const int n = f.right - f.left + 1;
     const int64_t offset = static_cast<int64_t>(f.left) - f.x1;
     if (f.equal_width) {
@@ -139,7 +143,7 @@ void blit_rows(const BlitFrame& f, const BlendOp& op) {
             op.span(f.dst + static_cast<ptrdiff_t>(y) * f.dst_stride + f.left,
                     f.src + static_cast<ptrdiff_t>(sy) * f.src_stride + (f.sx1 + offset), n, f.left, y);
         }
-        return;
+        return true;
     }
     // Start of the span in the source: whole column plus fraction, so the
     // running position stays small whatever the rectangles' offsets. The
@@ -147,7 +151,7 @@ void blit_rows(const BlitFrame& f, const BlendOp& op) {
     const int64_t start = offset * f.hstep;
     const int64_t first_col = f.sx1 + (start >> f.hshift);
     int32_t* column = gfx_scratch_of<int32_t>(0, static_cast<size_t>(n));
-    if (!column) return;
+    if (!column) return false;
     uint32_t pos = static_cast<uint32_t>(start & ((static_cast<int64_t>(1) << f.hshift) - 1));
     for (int i = 0; i < n; i++, pos += f.hstep) column[static_cast<size_t>(i)] = static_cast<int32_t>(first_col + (pos >> f.hshift));
     const int32_t* cols = column;
@@ -186,6 +190,7 @@ void blit_rows(const BlitFrame& f, const BlendOp& op) {
         last_source = srow;
         last_row = d;
     }
+    return true;
 }
 
 int run_blit(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
@@ -193,9 +198,9 @@ int run_blit(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1
     BlitFrame f;
     int begun = gfx_blit_frame_begin(&f, dst, x1, y1, x2, y2, src, sx1, sy1, sx2, sy2, flags);
     if (begun != BLIT_READY) return begun == BLIT_NOTHING ? 1 : 0;
-    blit_rows(f, op);
+    const bool drawn = blit_rows(f, op);
     gfx_blit_frame_end(dst, src);
-    return 1;
+    return drawn ? 1 : 0;
 }
 
 }  // namespace

@@ -79,6 +79,10 @@ int gfx_blit_blend(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, i
                    uint32_t flags);
 int gfx_blit_to_dc(HDC dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
                    uint32_t ignored);
+// Null in the program. While set, every request of the blit and stretch
+// routines for working storage goes through it in place of realloc, so a
+// test sees each one and can refuse it (null); the operation then fails.
+extern void* (*gfx_scratch_realloc_hook)(void* block, size_t bytes);
 
 // Fills, lines, gradients, ellipses and flood fill: the caller holds the lock.
 #define GFX_EXCLUSIVE 0x1

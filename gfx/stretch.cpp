@@ -159,7 +159,9 @@ void average_sums(uint32_t* out, const uint16_t* sums, const int32_t* ca, const 
     }
 }
 
-void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
+// Each row routine returns false, nothing drawn, when its working storage
+// cannot be had.
+bool bilinear_rows(const BlitFrame& f, const BlendOp& op) {
     const int n = f.right - f.left + 1;
     const int64_t last_row = f.src_height - 1;
     const int32_t last_col = f.src_width - 1;
@@ -168,7 +170,7 @@ void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
     // same for every row: found once.
     int32_t* column = gfx_scratch_of<int32_t>(0, static_cast<size_t>(n));
     uint16_t* fx = gfx_scratch_of<uint16_t>(1, static_cast<size_t>(n) * 4);
-    if (!column || !fx) return;
+    if (!column || !fx) return false;
     for (int i = 0; i < n; i++) {
         int64_t u = (static_cast<int64_t>(f.left + i) - f.x1) * f.hstep;
         column[static_cast<size_t>(i)] = static_cast<int32_t>(f.sx1 + (u >> f.hshift));
@@ -178,7 +180,7 @@ void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
     const int32_t c0 = column[0], c1 = column[static_cast<size_t>(n) - 1];
     for (int i = 0; i < n; i++) column[i] -= c0;
     uint32_t* pairs = gfx_scratch_of<uint32_t>(2, 2 * static_cast<size_t>(c1 - c0 + 2));
-    if (!pairs) return;
+    if (!pairs) return false;
     const GfxBilinearFn bilinear = gfx_spans()->bilinear;
     // The pairs of a source row serve every destination row that maps to it,
     // unless the surfaces share their pixels and a written row could be read.
@@ -199,6 +201,7 @@ void bilinear_rows(const BlitFrame& f, const BlendOp& op) {
             bilinear(out, pairs, column + c, fx + 4 * c, m, fy);
         });
     }
+    return true;
 }
 
 // Adds a row's channels into 16-bit sums, four lanes per column.
@@ -231,7 +234,7 @@ void widen_into(uint32_t* sums, const uint16_t* part, int n) {
 
 // Area-averaged reduction: each destination row's footprint rows are summed
 // per source column once, then each destination pixel sums its columns.
-void area_rows(const BlitFrame& f, const BlendOp& op, const FootColumn* foot, const Axis& rows) {
+bool area_rows(const BlitFrame& f, const BlendOp& op, const FootColumn* foot, const Axis& rows) {
     const int n = f.right - f.left + 1;
     const int64_t last_row = f.src_height - 1;
     const ptrdiff_t ss = f.src_stride;
@@ -241,7 +244,7 @@ void area_rows(const BlitFrame& f, const BlendOp& op, const FootColumn* foot, co
     const size_t sums_size = columns * 4 + 8, block_size = columns * 4 + 16;
     uint32_t* sums = gfx_scratch_of<uint32_t>(4, sums_size);
     uint16_t* block = gfx_scratch_of<uint16_t>(5, block_size);
-    if (!sums || !block) return;
+    if (!sums || !block) return false;
     int64_t summed_top = -1, summed_end = -2;
     for (int y = f.row_first; y <= f.row_last; y++) {
         const int64_t ky = static_cast<int64_t>(y) - f.y1;
@@ -287,13 +290,11 @@ void area_rows(const BlitFrame& f, const BlendOp& op, const FootColumn* foot, co
             }
         });
     }
+    return true;
 }
 
-void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) {
-    if (path == PATH_BILINEAR) {
-        bilinear_rows(f, op);
-        return;
-    }
+bool stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) {
+    if (path == PATH_BILINEAR) return bilinear_rows(f, op);
     const int64_t last_col = f.src_width - 1, last_row = f.src_height - 1;
     const ptrdiff_t ss = f.src_stride;
     const Axis cols = {f.sx1, f.hstep, f.hshift, blend};
@@ -303,7 +304,7 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) 
     FootColumn* foot = gfx_scratch_of<FootColumn>(0, static_cast<size_t>(n));
     int32_t* mids = gfx_scratch_of<int32_t>(1, static_cast<size_t>(n));
     int32_t* lasts = gfx_scratch_of<int32_t>(2, static_cast<size_t>(n));
-    if (!foot || !mids || !lasts) return;
+    if (!foot || !mids || !lasts) return false;
     for (int x = f.left; x <= f.right; x++) {
         const int64_t kx = static_cast<int64_t>(x) - f.x1;
         const int64_t ex = clamp_index(cols.end(kx), last_col), px = cols.previous_end(kx);
@@ -314,10 +315,7 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) 
         mids[static_cast<size_t>(x - f.left)] = c.mid;
         lasts[static_cast<size_t>(x - f.left)] = c.last;
     }
-    if (path == PATH_AREA) {
-        area_rows(f, op, foot, rows);
-        return;
-    }
+    if (path == PATH_AREA) return area_rows(f, op, foot, rows);
     const GfxAverageFn average4 = gfx_spans()->average4;
     // When the footprints are narrow, the middle and end rows are first added
     // column by column over the columns in use, and each sample then adds two
@@ -330,7 +328,7 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) 
     const GfxHalveFn halve4 = gfx_spans()->halve4;
     const bool by_sums = !halving && static_cast<int64_t>(c1) - c0 + 1 <= 2 * static_cast<int64_t>(n);
     uint16_t* sums = gfx_scratch_of<uint16_t>(3, by_sums ? 4 * static_cast<size_t>(c1 - c0 + 1) + 8 : 0);
-    if (!sums) return;
+    if (!sums) return false;
     if (by_sums)
         for (int i = 0; i < n; i++) {
             mids[static_cast<size_t>(i)] -= c0;
@@ -365,6 +363,7 @@ void stretch_rows(const BlitFrame& f, Path path, bool blend, const BlendOp& op) 
             average_sums(out, sums, mids + c, lasts + c, m);
         });
     }
+    return true;
 }
 
 int run_stretch(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int sx1, int sy1, int sx2, int sy2,
@@ -376,9 +375,9 @@ int run_stretch(Surface* dst, int x1, int y1, int x2, int y2, Surface* src, int 
     if (f.sw < f.dw || f.sh < f.dh) path = PATH_BILINEAR;
     else if ((flags & GFX_SMOOTH_AREA) && (f.sw > 2 * f.dw || f.sh > 2 * f.dh)) path = PATH_AREA;
     else path = PATH_FOUR_POINT;
-    stretch_rows(f, path, blend, op);
+    const bool drawn = stretch_rows(f, path, blend, op);
     gfx_blit_frame_end(dst, src);
-    return 1;
+    return drawn ? 1 : 0;
 }
 
 bool same_size(int x1, int y1, int x2, int y2, int sx1, int sy1, int sx2, int sy2) {
@@ -418,10 +417,15 @@ int gfx_surface_resize(Surface* s, int width, int height, int mode) {
     gfx_surface_refresh(s, 0);
     gfx_surface_refresh(&temp, 0);
     const int w = s->width, h = s->height, tw = temp.width, th = temp.height;
-    if (mode == GFX_RESIZE_NEAREST) gfx_blit_copy(&temp, 0, 0, tw - 1, th - 1, s, 0, 0, w - 1, h - 1, 0);
-    else
-        gfx_stretch_copy(&temp, 0, 0, tw - 1, th - 1, s, 0, 0, w - 1, h - 1,
-                         mode == GFX_RESIZE_AREA ? GFX_SMOOTH_AREA : 0);
+    const int resampled =
+        mode == GFX_RESIZE_NEAREST
+            ? gfx_blit_copy(&temp, 0, 0, tw - 1, th - 1, s, 0, 0, w - 1, h - 1, 0)
+            : gfx_stretch_copy(&temp, 0, 0, tw - 1, th - 1, s, 0, 0, w - 1, h - 1,
+                               mode == GFX_RESIZE_AREA ? GFX_SMOOTH_AREA : 0);
+    if (!resampled) {  // s keeps its picture rather than take an empty one
+        gfx_surface_discard(&temp);
+        return 0;
+    }
     gfx_surface_discard(s);
     *s = temp;
     return result;
@@ -444,6 +448,7 @@ int gfx_surface_copy(Surface* dst, Surface* src) {
     }
     if (d) gfx_surface_unlock(dst, 0);
     if (!copied)
-        gfx_blit_copy(dst, 0, 0, src->width - 1, src->height - 1, src, 0, 0, src->width - 1, src->height - 1, 0);
+        return gfx_blit_copy(dst, 0, 0, src->width - 1, src->height - 1, src, 0, 0, src->width - 1, src->height - 1,
+                             0);
     return 1;
 }

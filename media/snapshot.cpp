@@ -49,6 +49,7 @@ int media_write_bmp(Surface* s, const char* name) {
     return 0;
 }
 
+// 1 when the frame was written to a file of its own; 0, and no file, otherwise.
 int media_take_snapshot() {
     const RECT& v = g_media.sample_rect;
     int w = v.right - v.left, h = v.bottom - v.top;  // exactly the video's size
@@ -59,15 +60,22 @@ int media_take_snapshot() {
     Surface shot = {};
     if (!gfx_surface_create(&shot, w, h, 0)) return 0;
     if (g_media.work_is_current) {
+        // A frame that cannot be read fails the snapshot: the new surface
+        // alone would make a black picture.
         uint32_t* to = gfx_surface_lock(&shot, 0);
-        uint32_t* from = gfx_surface_lock(&g_media.work_surface, 0);
-        if (to && from)
+        uint32_t* from = to ? gfx_surface_lock(&g_media.work_surface, 0) : nullptr;
+        if (from) {
             for (int y = 0; y < h; y++)
                 memcpy(to + static_cast<ptrdiff_t>(y) * shot.stride,
                        from + static_cast<ptrdiff_t>(y + v.top) * g_media.work_surface.stride + v.left,
                        static_cast<size_t>(w) * 4);
-        gfx_surface_unlock(&g_media.work_surface, 0);
-        gfx_surface_unlock(&shot, 0);
+            gfx_surface_unlock(&g_media.work_surface, 0);
+        }
+        if (to) gfx_surface_unlock(&shot, 0);
+        if (!from) {
+            gfx_surface_release(&shot, 0);
+            return 0;
+        }
     } else {
         HDC shot_dc = nullptr, frame_dc = nullptr;
         if (!gfx_surface_get_dc(&shot, &shot_dc, nullptr) || FAILED(sample->GetDC(&frame_dc))) {
@@ -79,19 +87,24 @@ int media_take_snapshot() {
         gfx_surface_release_dc(&shot, &shot_dc);
     }
     // Video frames carry no transparency: whatever the copy left there goes.
-    if (uint32_t* p = gfx_surface_lock(&shot, 0)) {
-        for (int y = 0; y < shot.height; y++)
-            for (int x = 0; x < shot.width; x++) p[static_cast<size_t>(y) * shot.stride + x] &= 0x00FFFFFF;
-        gfx_surface_unlock(&shot, 0);
+    uint32_t* p = gfx_surface_lock(&shot, 0);
+    if (!p) {
+        gfx_surface_release(&shot, 0);
+        return 0;
     }
+    for (int y = 0; y < shot.height; y++)
+        for (int x = 0; x < shot.width; x++) p[static_cast<size_t>(y) * shot.stride + x] &= 0x00FFFFFF;
+    gfx_surface_unlock(&shot, 0);
     CreateDirectoryA("c:\\pic", nullptr);
     int tick = static_cast<int>(GetTickCount());
-    for (int i = 0; i < 1000; i++) {
+    int written = 0;
+    for (int i = 0; i < 1000 && !written; i++) {
         char name[MAX_PATH];
         snprintf(name, sizeof name, SNAPSHOT_NAME_FORMAT, tick + i);
         if (GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES) continue;  // taken: the next number
-        if (media_write_bmp(&shot, name) || GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) break;
+        written = media_write_bmp(&shot, name);
+        if (!written && GetFileAttributesA(name) == INVALID_FILE_ATTRIBUTES) break;
     }
     gfx_surface_release(&shot, 0);
-    return 1;
+    return written;
 }

@@ -20,6 +20,8 @@ int g_depth;
 
 // Files of more than this are not playlists anyone wrote by hand or tool.
 const DWORD MAX_PLAYLIST_BYTES = 256u << 20;
+// How much of a file of any name is read to tell an XSPF list by its root.
+const DWORD XML_HEAD_BYTES = 4096;
 
 const char* extension(const char* path) {
     const char* dot = strrchr(path, '.');
@@ -171,9 +173,9 @@ int plist_utf8_to_path(const char* utf8, char* out, size_t size) {
             GetFileAttributesW(beside) != INVALID_FILE_ATTRIBUTES)
             chosen = beside;
     }
-    int form = app_ansi_path(chosen, out, size);
-    if (form == APP_PATH_NO_FORM) plist_count_no_form();
-    return form > 0 && strlen(out) <= PLIST_PATH_MAX;
+    int kind = app_ansi_path(chosen, out, size);
+    if (kind == APP_PATH_UNOPENABLE_NAME) plist_count_unopenable_name();
+    return kind > 0 && strlen(out) <= PLIST_PATH_MAX;
 }
 
 bool plist_is_playlist_file(const char* path) {
@@ -182,13 +184,17 @@ bool plist_is_playlist_file(const char* path) {
         return true;
     HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
-    char head[201] = {};
+    // The first few kilobytes only: any XML file would otherwise be read
+    // whole to see whether its root is a playlist.
+    char head[XML_HEAD_BYTES + 1];
     DWORD got = 0;
-    BOOL read = ReadFile(f, head, 200, &got, nullptr);
+    BOOL read = ReadFile(f, head, XML_HEAD_BYTES, &got, nullptr);
     CloseHandle(f);
     if (!read) return false;
+    head[got] = 0;
     if (plist_text_is_xspf(head)) return true;  // however short
     if (got < 200) return false;
+    head[200] = 0;  // the markers count in the first 200 bytes
     return plist_find_text(head, "#EXTM3U", true) || plist_find_text(head, "[playlist]", true);
 }
 
@@ -222,6 +228,12 @@ int plist_load_file(const char* path) {
     return args.kind != PLIST_TEXT_NONE ? 1 : 0;
 }
 
+// The longest real name an entry is saved by, in UTF-16 units with the
+// terminator, and the most bytes its UTF-8 form takes: three a unit (a
+// surrogate pair's two units take four).
+#define REAL_NAME_UNITS (PLIST_PATH_SIZE * 2)
+#define ENTRY_LINE_BYTES (REAL_NAME_UNITS * 3)
+
 // One entry as the saved file holds it: the code page's bytes, or UTF-8 for
 // .m3u8, which can hold the real name of an entry opened by its short name.
 static bool entry_line(const char* path, bool utf8, char* out, size_t size) {
@@ -229,9 +241,8 @@ static bool entry_line(const char* path, bool utf8, char* out, size_t size) {
         lstrcpynA(out, path, static_cast<int>(size));
         return true;
     }
-    WCHAR wide[PLIST_PATH_SIZE * 2];
-    if (!app_long_name(path, wide, PLIST_PATH_SIZE * 2) &&
-        !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE))
+    WCHAR wide[REAL_NAME_UNITS];
+    if (!app_long_name(path, wide, REAL_NAME_UNITS) && !MultiByteToWideChar(CP_ACP, 0, path, -1, wide, PLIST_PATH_SIZE))
         return false;
     return WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, static_cast<int>(size), nullptr, nullptr);
 }
@@ -251,12 +262,12 @@ int plist_save_m3u(char* name, size_t size) {
     char temporary[PLIST_PATH_SIZE];
     HANDLE f = create_scratch_beside(name, temporary, sizeof temporary);
     if (f == INVALID_HANDLE_VALUE) return 0;
-    // Every character of the code page has a UTF-8 form, three bytes at most.
-    char line[PLIST_PATH_SIZE * 3 + 2] = "#EXTM3U";
+    // Room for the longest UTF-8 line and its CR LF.
+    char line[ENTRY_LINE_BYTES + 2] = "#EXTM3U";
     char path[PLIST_PATH_SIZE];
     bool whole = true;
     for (int i = -1; whole && (i < 0 || plist_get(path, sizeof path, i)); i++) {
-        if (i >= 0 && !entry_line(path, utf8, line, PLIST_PATH_SIZE * 3)) {
+        if (i >= 0 && !entry_line(path, utf8, line, ENTRY_LINE_BYTES)) {
             whole = false;
             break;
         }

@@ -9,10 +9,10 @@
 
 #include <commdlg.h>
 
-bool plist_import_skips(const char* name) {
-    static const char* const skip[] = {".", "..", "thumbs.db", "desktop.ini", "folder.htt"};
-    for (const char* s : skip)
-        if (lstrcmpiA(name, s) == 0) return true;
+bool plist_import_skips(const WCHAR* name) {
+    static const WCHAR* const skip[] = {L".", L"..", L"thumbs.db", L"desktop.ini", L"folder.htt"};
+    for (const WCHAR* s : skip)
+        if (lstrcmpiW(name, s) == 0) return true;
     return false;
 }
 
@@ -43,7 +43,7 @@ size_t plist_trim_separator(char* path) {
 namespace {
 
 int g_files_not_added;  // since the last end of an import
-int g_files_without_form;  // there, but no path this program can open names them
+int g_unopenable_files;  // there, but the system has no name for them this program can open
 
 int add_folder(const char* folder) {
     SetCurrentDirectoryA(folder);
@@ -56,13 +56,11 @@ int add_folder(const char* folder) {
     HANDLE find = FindFirstFileW(pattern, &found);
     if (find == INVALID_HANDLE_VALUE) return 0;
     do {
+        // Skipped by their UTF-16 names: no conversion a code page may refuse
+        // stands between "." or ".." and the scan of this folder's parents.
         WCHAR child[PLIST_PATH_SIZE];
-        char name[MAX_PATH * 2];
-        // Only the names skipped are wanted here: those are ASCII, and a best-fit look-alike is not one.
-        if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, found.cFileName, -1, name, sizeof name, nullptr,
-                                 nullptr))
-            name[0] = 0;
-        if (plist_import_skips(name) || !plist_join_wide_path(child, PLIST_PATH_SIZE, wide_folder, found.cFileName))
+        if (plist_import_skips(found.cFileName) ||
+            !plist_join_wide_path(child, PLIST_PATH_SIZE, wide_folder, found.cFileName))
             continue;
         plist_add_wide_path(child);
     } while (FindNextFileW(find, &found));
@@ -91,12 +89,12 @@ int plist_add_path(char* path) {
 
 int plist_add_wide_path(const WCHAR* path) {
     char ansi[PLIST_PATH_SIZE];
-    int form = app_ansi_path(path, ansi, sizeof ansi);
-    if (form == APP_PATH_NO_FORM) plist_count_no_form();
-    return form > 0 ? plist_add_path(ansi) : 0;
+    int kind = app_ansi_path(path, ansi, sizeof ansi);
+    if (kind == APP_PATH_UNOPENABLE_NAME) plist_count_unopenable_name();
+    return kind > 0 ? plist_add_path(ansi) : 0;
 }
 
-void plist_count_no_form() { g_files_without_form++; }
+void plist_count_unopenable_name() { g_unopenable_files++; }
 
 int plist_open_dialog(HWND owner, bool append) {
     // Room for a long multiple selection: the folder, then each name.
@@ -172,24 +170,24 @@ int plist_progress_hide() {
     return plist_tell_not_added();
 }
 
-int plist_tell_not_added() { return g_viewer_window ? plist_tell_not_added_over(g_viewer_window) : 1; }
+int plist_tell_not_added() { return g_viewer_window ? plist_tell_not_added_to(g_viewer_window) : 1; }
 
-int plist_tell_not_added_over(HWND owner) {
-    if (g_files_not_added > 0 || g_files_without_form > 0) {
+int plist_tell_not_added_to(HWND owner) {
+    if (g_files_not_added > 0 || g_unopenable_files > 0) {
         // One box for both reasons, each with its own count.
         char full[160] = "", unnamed[200] = "";
         if (g_files_not_added > 0)
             wsprintfA(full, "The playlist holds at most %d files: %d files were not added.", PLAYLIST_CAPACITY,
                       g_files_not_added);
-        if (g_files_without_form > 0)
+        if (g_unopenable_files > 0)
             wsprintfA(unnamed,
                       "%d files were not added: their names have characters this system's code page lacks, and "
                       "their drive keeps no short names for them.",
-                      g_files_without_form);
+                      g_unopenable_files);
         char text[360];
         wsprintfA(text, "%s%s%s", full, full[0] && unnamed[0] ? "\n" : "", unnamed);
-        const char* caption = g_files_without_form > 0 ? "Files Not Added" : "Playlist Full";
-        g_files_not_added = g_files_without_form = 0;
+        const char* caption = g_unopenable_files > 0 ? "Files Not Added" : "Playlist Full";
+        g_files_not_added = g_unopenable_files = 0;
         MessageBoxA(owner, text, caption, MB_OK | MB_ICONINFORMATION);
     }
     return 1;

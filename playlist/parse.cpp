@@ -181,13 +181,63 @@ bool unescape_xml(const char* from, const char* to, std::string& out) {
     return true;
 }
 
+// Past the end mark of a CDATA section or comment that starts at p, or null
+// when the text ends first.
+const char* section_end(const char* p) {
+    const bool cdata = strncmp(p, "<![CDATA[", 9) == 0;
+    const char* end = strstr(p + (cdata ? 9 : 4), cdata ? "]]>" : "-->");
+    return end ? end + 3 : nullptr;
+}
+
+bool section_starts(const char* p) { return strncmp(p, "<![CDATA[", 9) == 0 || strncmp(p, "<!--", 4) == 0; }
+
+// Where the element's content that starts at p ends: the first close tag
+// outside CDATA sections and comments; null when the text ends first.
+const char* content_end(const char* p, const char* close_tag) {
+    const size_t n = strlen(close_tag);
+    while (*p) {
+        if (section_starts(p)) {
+            p = section_end(p);
+            if (!p) return nullptr;
+        } else if (strncmp(p, close_tag, n) == 0) {
+            return p;
+        } else {
+            p++;
+        }
+    }
+    return nullptr;
+}
+
+// An element's text content between from and to, as XML reads it: references
+// resolved, CDATA sections taken as they stand, comments dropped; white space
+// around it trimmed. False for a reference to no character.
+bool element_text(const char* from, const char* to, std::string& out) {
+    const char* p = from;
+    while (p < to) {
+        if (section_starts(p)) {
+            const char* end = section_end(p);
+            if (!end || end > to) return false;
+            if (p[2] == '[') out.append(p + 9, end - 3);  // CDATA, not a comment
+            p = end;
+            continue;
+        }
+        const char* run_end = p;
+        while (run_end < to && !(*run_end == '<' && section_starts(run_end))) run_end++;
+        if (!unescape_xml(p, run_end, out)) return false;
+        p = run_end;
+    }
+    size_t first = 0, last = out.size();
+    while (first < last && xml_space(out[first])) first++;
+    while (last > first && xml_space(out[last - 1])) last--;
+    out = out.substr(first, last - first);
+    return true;
+}
+
 // One location's text as a path in the system's code page; false when it
 // names nothing this system can hold.
 bool location_to_path(const char* from, const char* to, PlistUtf8ToAnsiFn to_ansi, char* out, size_t size) {
-    while (from < to && xml_space(*from)) from++;
-    while (to > from && xml_space(to[-1])) to--;
     std::string text, bytes;
-    if (!unescape_xml(from, to, text)) return false;
+    if (!element_text(from, to, text)) return false;
     // file:///C:/x and file://localhost/C:/x are C:\x; file://server/x is \\server\x.
     size_t at = 0;
     bool url = starts_with(text.c_str(), text.size(), "file://");
@@ -286,8 +336,44 @@ int plist_utf8_to_latin1(const char* utf8, char* out, size_t size) {
 bool plist_text_is_xspf(const char* text) {
     if (!text) return false;
     if (plist_text_has_bom(text)) text += 3;
-    while (xml_space(*text)) text++;
-    return strncmp(text, "<?xml", 5) == 0 || strncmp(text, "<playlist", 9) == 0;
+    const char* p = text;
+    for (;;) {
+        while (xml_space(*p)) p++;
+        if (*p != '<') return false;
+        if (p[1] == '?') {  // the XML declaration, or another processing instruction
+            p = strstr(p + 2, "?>");
+            if (!p) return false;
+            p += 2;
+        } else if (strncmp(p, "<!--", 4) == 0) {
+            p = section_end(p);
+            if (!p) return false;
+        } else if (p[1] == '!') {  // a document type, its internal subset in brackets
+            int depth = 0;
+            char quote = 0;
+            for (p += 2; *p && (quote || depth > 0 || *p != '>'); p++) {
+                if (quote) {
+                    if (*p == quote) quote = 0;
+                } else if (*p == '"' || *p == '\'') {
+                    quote = *p;
+                } else if (*p == '[') {
+                    depth++;
+                } else if (*p == ']' && depth > 0) {
+                    depth--;
+                }
+            }
+            if (!*p) return false;
+            p++;
+        } else {
+            // The root element: playlist, under a namespace prefix or none.
+            const char* name = p + 1;
+            const char* end = name;
+            while (*end && !xml_space(*end) && *end != '>' && *end != '/') end++;
+            if (!*end) return false;  // cut off inside its name
+            for (const char* c = name; c < end; c++)
+                if (*c == ':') name = c + 1;
+            return end - name == 8 && strncmp(name, "playlist", 8) == 0;
+        }
+    }
 }
 
 int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn each, void* context) {
@@ -311,7 +397,7 @@ int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn ea
             // The first location of a track is its file; others are alternatives.
             p = tag_end(p);
             if (p[-1] != '>' || p[-2] == '/') continue;
-            const char* close = strstr(p, "</location");
+            const char* close = content_end(p, "</location");
             if (!close) break;
             located = true;
             char path[PLIST_PATH_SIZE];

@@ -36,10 +36,16 @@ int plist_arrange(int mode);
 const char* plist_name_part(const char* path);
 bool plist_name_goes_after(const char* a, const char* b);
 void plist_shuffle(uint32_t seed);
+// Whether path a comes before b as a folder lists names: letter case ignored,
+// runs of digits compared by their value.
+bool plist_natural_before(const char* a, const char* b);
+// Puts entries first to end - 1 in that order, equal ones as they were; the
+// current entry keeps its file.
+void plist_order_naturally(int first, int end);
 
 // Import.
 // The names a folder scan passes over: "." and "..", and the shell's own files.
-bool plist_import_skips(const char* name);
+bool plist_import_skips(const WCHAR* name);
 // folder, a backslash and tail into out (size bytes); false, out untouched,
 // when the joined path would be longer than a playlist entry takes.
 bool plist_join_path(char* out, size_t size, const char* folder, const char* tail);
@@ -47,21 +53,22 @@ bool plist_join_wide_path(WCHAR* out, size_t count, const WCHAR* folder, const W
 // Drops one trailing backslash or slash; the new length.
 size_t plist_trim_separator(char* path);
 int plist_add_path(char* path);
-// A path as the system gives it (UTF-16), added by the form the program's
-// calls open (a short name for characters the code page lacks); one with no
-// such form is left out and counted for the next telling.
+// A path as the system gives it (UTF-16), added by a name the program's
+// calls open (a short name for characters the code page lacks); a file the
+// system has no such name for is left out and counted for the next telling.
 int plist_add_wide_path(const WCHAR* path);
-void plist_count_no_form();
+void plist_count_unopenable_name();
 // The system's open dialog: replaces the list, or appends to it; 0 when cancelled.
 int plist_open_dialog(HWND owner, bool append);
 int plist_progress_show(const char* text);
 int plist_progress_hide();
-// Tells the user how many files a full list, or names with no form the
-// program can open, left out since the last telling, once; the count waits
-// while there is no viewer window to tell it over.
+// Tells the user how many files a full list, or files the system has no
+// name for that the program can open, left out since the last telling, once;
+// the count waits while there is no viewer window to tell it over.
 int plist_tell_not_added();
-// The same over owner (null: a box of its own), whether or not there is a viewer window.
-int plist_tell_not_added_over(HWND owner);
+// The same in a box owned by owner (null: a box of its own), whether or not
+// there is a viewer window.
+int plist_tell_not_added_to(HWND owner);
 
 // Playlist files. The text's part, free of file calls: the kind of text and
 // each name it yields, in order.
@@ -77,16 +84,18 @@ bool plist_text_has_bom(const char* text);
 // A line as a file name into out: file:// URLs become local paths; 0 for an
 // empty line or one longer than a path may be (never cut short).
 int plist_name_from_line(const char* line, size_t length, char* out, size_t size);
-// XSPF: each <track>'s first <location>, a file:// URL or a path, with its
-// XML references and percent escapes undone, handed to each in document
+// XSPF: each <track>'s first <location>, a file:// URL or a path, read as
+// XML reads text (references resolved, CDATA literal, comments dropped) and
+// with its percent escapes undone, handed to each in document
 // order as a NUL-terminated path in the system's code page; a location no
 // such path can hold is left out. to_ansi turns UTF-8 into that code page
-// (1 when every character has a form there); null takes Latin-1. The result
+// (1 when the code page has every character); null takes Latin-1. The result
 // is the number of tracks with a location, left-out ones included.
 typedef int (*PlistUtf8ToAnsiFn)(const char* utf8, char* out, size_t size);
 int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn each, void* context);
-// An XML declaration or a <playlist element at the start (after a
-// byte-order mark and white space).
+// Whether the root element is <playlist> (namespace prefix or none), past a
+// byte-order mark, the XML declaration, comments, processing instructions and
+// a document type; false when the text ends before its name does.
 bool plist_text_is_xspf(const char* text);
 bool plist_is_utf8(const char* text);
 // UTF-8 with at least one character beyond ASCII: so written, not merely plain.
@@ -94,8 +103,8 @@ bool plist_is_utf8_beyond_ascii(const char* text);
 int plist_utf8_to_latin1(const char* utf8, char* out, size_t size);
 // A UTF-8 name from a list being loaded as a path the program opens: in the
 // code page when it has every character, else the short name of the file (a
-// relative name beside the list first); 0 when neither, a file there without
-// any such form counted for the next telling.
+// relative name beside the list first); 0 when neither, a file there that
+// the system has no such name for counted for the next telling.
 int plist_utf8_to_path(const char* utf8, char* out, size_t size);
 bool plist_is_playlist_file(const char* path);
 int plist_load_file(const char* path);

@@ -2,6 +2,9 @@
 // that is -1 exactly when the list is empty.
 #include <string.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "../app/app.h"
 #include "playlist.h"
 
@@ -133,4 +136,49 @@ int plist_arrange(int mode) {
         plist_shuffle(GetTickCount());
     }
     return g_current;
+}
+
+namespace {
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+inline unsigned char folded(char c) { return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c + 32 : c); }
+
+}  // namespace
+
+bool plist_natural_before(const char* a, const char* b) {
+    while (*a && *b) {
+        if (is_digit(*a) && is_digit(*b)) {
+            while (*a == '0') a++;
+            while (*b == '0') b++;
+            size_t da = 0, db = 0;
+            while (is_digit(a[da])) da++;
+            while (is_digit(b[db])) db++;
+            if (da != db) return da < db;  // the shorter run without leading zeros is the smaller number
+            int order = strncmp(a, b, da);
+            if (order) return order < 0;
+            a += da;
+            b += db;
+            continue;
+        }
+        if (folded(*a) != folded(*b)) return folded(*a) < folded(*b);
+        a++;
+        b++;
+    }
+    return !*a && *b;
+}
+
+void plist_order_naturally(int first, int end) {
+    if (first < 0) first = 0;
+    if (end > g_count) end = g_count;
+    if (end - first < 2) return;
+    std::vector<PlaylistEntry> moved(g_entries + first, g_entries + end);
+    std::vector<int> order(moved.size());
+    for (size_t i = 0; i < order.size(); i++) order[i] = static_cast<int>(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int x, int y) { return plist_natural_before(moved[x].path, moved[y].path); });
+    int current = g_current;
+    for (size_t i = 0; i < order.size(); i++) {
+        g_entries[first + i] = moved[order[i]];
+        if (current == first + order[i]) g_current = first + static_cast<int>(i);
+    }
 }

@@ -1,4 +1,5 @@
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <fstream>
@@ -109,4 +110,71 @@ TEST(Handoff, ALaunchIsAnsweredWhileTheRunningCopyIsBusy) {
     close_player(&first, viewer);
     e2e_stop(&second);
     e2e_stop(&first);
+}
+
+namespace {
+
+BOOL CALLBACK count_viewer(HWND w, LPARAM p) {
+    char name[32] = "";
+    GetClassNameA(w, name, sizeof name);
+    if (strcmp(name, "tavlin_viewer") == 0) ++*reinterpret_cast<int*>(p);
+    return TRUE;
+}
+
+int viewers_on_screen() {
+    int n = 0;
+    EnumWindows(count_viewer, reinterpret_cast<LPARAM>(&n));
+    return n;
+}
+
+}  // namespace
+
+// Ten launches at once with no copy running, as the shell starts a selection
+// of ten files: one player takes them all, lists them in the folder's order
+// (numbers by their value) and plays the first; the other nine leave.
+TEST(Handoff, TenLaunchesAtOnceMakeOnePlayerThatPlaysTheFirstInNameOrder) {
+    std::string dir = e2e_scratch_dir("burst");
+    const char* clips = getenv("TAVLIN_CLIPS");
+    std::vector<std::string> expected, paths;
+    for (int i = 1; i <= 10; i++) {
+        std::string name = "Clip " + std::to_string(i) + ".avi";
+        // The first in order is red; the others green, so the screen tells which plays.
+        std::string from = std::string(clips ? clips : ".") + (i == 1 ? "\\red.avi" : "\\wide.avi");
+        ASSERT_TRUE(CopyFileA(from.c_str(), (dir + "\\" + name).c_str(), FALSE)) << from;
+        expected.push_back(name);
+        paths.push_back(dir + "\\" + name);
+    }
+    std::vector<E2eProgram> launches(10);
+    const int scrambled[10] = {6, 2, 9, 0, 4, 8, 1, 7, 3, 5};
+    for (int i = 0; i < 10; i++) ASSERT_TRUE(e2e_start(&launches[i], "\"" + paths[scrambled[i]] + "\""));
+    E2eProgram* player = nullptr;
+    int left = 0;
+    EXPECT_TRUE(e2e_wait_until([&] {
+        left = 0;
+        for (auto& l : launches) left += WaitForSingleObject(l.process, 0) == WAIT_OBJECT_0;
+        return left == 9;
+    }, 60000)) << left << " of ten launches left";
+    for (auto& l : launches) {
+        DWORD code = 99;
+        if (WaitForSingleObject(l.process, 0) != WAIT_OBJECT_0) player = &l;
+        else EXPECT_TRUE(e2e_wait_exit(&l, 0, &code) && code == 0) << code;
+    }
+    ASSERT_TRUE(player);
+    EXPECT_EQ(viewers_on_screen(), 1);
+    HWND viewer = e2e_wait_window(player->pid, "tavlin_viewer", nullptr, 10000);
+    ASSERT_TRUE(viewer);
+    // The first in that order plays: red at the top of the picture, clear of the strip.
+    PostMessageA(viewer, WM_COMMAND, 40008, 0);  // the strip hidden
+    auto red_on_top = [&] {
+        int w, h;
+        std::vector<uint32_t> shot = e2e_capture_client(viewer, &w, &h);
+        uint32_t p = w > 0 && h > 40 ? shot[40 * w + w / 2] : 0;
+        return ((p >> 16) & 255) > 180 && ((p >> 8) & 255) < 70;
+    };
+    EXPECT_TRUE(e2e_wait_until(red_on_top, 10000)) << "the first file is not the one playing";
+    HWND list = open_playlist(player, viewer);
+    std::vector<std::string> got;
+    e2e_wait_until([&] { return (got = e2e_list_items(list)).size() >= 10; }, 15000);
+    EXPECT_EQ(got, expected);
+    close_player(player, viewer);
 }

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <wchar.h>
 
 #include <algorithm>
 #include <string>
@@ -138,6 +139,22 @@ TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
     made.push_back(upper);
     EXPECT_EQ(lstrcmpiA(parse(upper).c_str(), upper.c_str()), 0);
 
+    // Reached by its short name, whose extension is ".LNK" whatever the real
+    // one's: the real name tells, and capitals there still mean no shortcut.
+    WCHAR wide_link[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide_link, MAX_PATH);
+    const std::wstring folder(wide_link, wcsrchr(wide_link, '\\') + 1);
+    for (const std::wstring real : {L"\u65E5\u672C.lnk", L"\u65E5\u672C.LNK"}) {
+        const std::wstring beyond = folder + real;
+        ASSERT_TRUE(MoveFileW(wide_link, beyond.c_str()));
+        char by_short[APP_PATH_SIZE], out[APP_PATH_SIZE];
+        ASSERT_EQ(app_ansi_path(beyond.c_str(), by_short, sizeof by_short), APP_PATH_SHORT);
+        ASSERT_EQ(app_parse_wide_command_line(beyond.c_str(), out, sizeof out), 1);
+        const std::string expected = real.back() == L'k' ? target : by_short;
+        EXPECT_EQ(lstrcmpiA(out, expected.c_str()), 0) << out;
+        MoveFileW(beyond.c_str(), wide_link);
+    }
+
     // Not a shortcut at all: the path stays as it was.
     std::string fake = make("broken.lnk");
     EXPECT_EQ(parse(fake), fake);
@@ -199,12 +216,12 @@ TEST_F(CommandLine, NamesBeyondTheCodePageGoByTheirShortNamesOrAreCountedOnce) {
     EXPECT_EQ(app_ansi_path(japanese.c_str(), tiny, sizeof tiny), APP_PATH_NONE);
     EXPECT_STREQ(tiny, "");
 
-    // Short names off: no form, the command line says so, and each import
+    // Short names off: no name to open it by, the command line says so, and each import
     // counts it for one telling, beside the files a full list left out.
     for (auto lookup : {no_short_name, long_name_back}) {
         app_short_path_lookup = lookup;
-        EXPECT_EQ(app_ansi_path(japanese.c_str(), out, sizeof out), APP_PATH_NO_FORM);
-        EXPECT_EQ(app_parse_wide_command_line(japanese.c_str(), out, sizeof out), APP_PATH_NO_FORM);
+        EXPECT_EQ(app_ansi_path(japanese.c_str(), out, sizeof out), APP_PATH_UNOPENABLE_NAME);
+        EXPECT_EQ(app_parse_wide_command_line(japanese.c_str(), out, sizeof out), APP_PATH_UNOPENABLE_NAME);
         plist_reset();
         EXPECT_EQ(plist_add_wide_path(japanese.c_str()), 0);
         EXPECT_EQ(plist_count(), 0);

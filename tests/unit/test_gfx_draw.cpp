@@ -1,6 +1,9 @@
 // Lines, frames, fills, gradients, ellipses, flood fill, a large smoothing
 // footprint and resize: the stated pixel results.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
 
 #include "gfx_support.h"
 
@@ -221,6 +224,65 @@ TEST(Resize, ResultsAndWholeSurfaceCopy) {
     gfx_surface_release(&s, 0);
     gfx_surface_release(&a, 0);
     gfx_surface_release(&b, 0);
+}
+
+// Working storage refused at each request in turn: every scaled path fails,
+// draws nothing and leaves both surfaces unlocked; a resize keeps its picture.
+int g_scratch_requests, g_scratch_refused_at;
+void* refuse_one_request(void* block, size_t bytes) {
+    return ++g_scratch_requests == g_scratch_refused_at ? nullptr : realloc(block, bytes);
+}
+
+TEST(Scratch, ARefusedRequestFailsTheOperationAndDrawsNothing) {
+    Surface src = {}, dst = {};
+    gfx_surface_create(&src, 16, 16, 0);
+    gfx_surface_create(&dst, 16, 16, 0);
+    fill_coordinates(&src, 0);
+    typedef int (*Op)(Surface*, int, int, int, int, Surface*, int, int, int, int, uint32_t);
+    struct Case {
+        const char* name;
+        Op op;
+        int x2, y2, sx2, sy2;  // the far corners; both rectangles start at 0, 0
+        uint32_t flags;
+    } cases[] = {
+        {"nearest, scaled", gfx_blit_copy, 7, 7, 15, 15, 0},
+        {"nearest blend", gfx_blit_blend, 3, 11, 15, 15, 0},
+        {"bilinear", gfx_stretch_copy, 15, 3, 7, 7, 0},
+        {"bilinear blend", gfx_stretch_blend, 15, 15, 3, 3, 0},
+        {"four-point", gfx_stretch_copy, 9, 9, 15, 15, 0},
+        {"four-point, halving", gfx_stretch_blend, 7, 7, 15, 15, 0},
+        {"area", gfx_stretch_copy, 4, 4, 15, 15, GFX_SMOOTH_AREA},
+        {"area blend", gfx_stretch_blend, 2, 5, 15, 15, GFX_SMOOTH_AREA},
+    };
+    for (const Case& c : cases) {
+        for (int refuse = 1;; refuse++) {
+            fill_surface(&dst, 0x12345678);
+            g_scratch_requests = 0;
+            g_scratch_refused_at = refuse;
+            gfx_scratch_realloc_hook = refuse_one_request;
+            const int result = c.op(&dst, 0, 0, c.x2, c.y2, &src, 0, 0, c.sx2, c.sy2, c.flags);
+            gfx_scratch_realloc_hook = nullptr;
+            EXPECT_EQ(src.lock_count + dst.lock_count, 0) << c.name;
+            if (g_scratch_requests < refuse) {  // every request was met
+                EXPECT_EQ(result, 1) << c.name;
+                EXPECT_GT(refuse, 1) << c.name << " asked for no working storage";
+                EXPECT_NE(pixel_at(&dst, 0, 0), 0x12345678u) << c.name;
+                break;
+            }
+            EXPECT_EQ(result, 0) << c.name << ", request " << refuse << " refused";
+            const uint32_t* p = lock_pixels(&dst);
+            EXPECT_EQ(std::count(p, p + 16 * 16, 0x12345678u), 16 * 16) << c.name << ", request " << refuse;
+        }
+    }
+    g_scratch_requests = 0;
+    g_scratch_refused_at = 1;
+    gfx_scratch_realloc_hook = refuse_one_request;
+    EXPECT_EQ(gfx_surface_resize(&src, 5, 5, GFX_RESIZE_AREA), 0);
+    gfx_scratch_realloc_hook = nullptr;
+    EXPECT_EQ(src.width, 16);
+    EXPECT_EQ(pixel_at(&src, 15, 15), 15u << 12 | 15u);
+    gfx_surface_release(&src, 0);
+    gfx_surface_release(&dst, 0);
 }
 
 }  // namespace

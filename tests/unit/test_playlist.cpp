@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <ctype.h>
 #include <string.h>
 
 #include <algorithm>
@@ -143,9 +144,67 @@ TEST(PlaylistStore, ShuffleFollowsTheGeneratorAndKeepsEveryEntry) {
 }
 
 // What a folder scan makes of the names it meets, without touching a folder.
+namespace {
+
+// The order a folder lists names in, written another way: every run of
+// digits widened to 24 places without its leading zeros, letters folded to
+// lower case, then the texts compared as bytes.
+std::string widened(const std::string& name) {
+    std::string out;
+    for (size_t i = 0; i < name.size();) {
+        if (isdigit(static_cast<unsigned char>(name[i]))) {
+            size_t j = i;
+            while (j < name.size() && isdigit(static_cast<unsigned char>(name[j]))) j++;
+            std::string digits = name.substr(i, j - i);
+            digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+            out += std::string(24 - digits.size(), '0') + digits;
+            i = j;
+        } else {
+            char c = name[i++];
+            out += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+// A burst of handed-over files goes into the list as a folder lists them.
+TEST(PlaylistStore, NaturalOrderTakesNumbersByValueAndIgnoresLetterCase) {
+    EXPECT_TRUE(plist_natural_before("c:\\v\\Clip 2.avi", "c:\\v\\clip 10.avi"));
+    EXPECT_FALSE(plist_natural_before("clip 10.avi", "Clip 2.avi"));
+    EXPECT_FALSE(plist_natural_before("A.avi", "a.avi"));
+    EXPECT_FALSE(plist_natural_before("a.avi", "A.avi"));
+    EXPECT_TRUE(plist_natural_before("a", "a1"));
+    const char alphabet[] = "aB0129 .-_\xe9";
+    uint32_t seed = 7;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 20000; round++) {
+        std::string a, b;
+        for (int n = next() % 8; n > 0; n--) a += alphabet[next() % (sizeof alphabet - 1)];
+        b = next() % 3 == 0 ? a.substr(0, next() % (a.size() + 1)) : "";
+        for (int n = next() % 8; n > 0; n--) b += alphabet[next() % (sizeof alphabet - 1)];
+        ASSERT_EQ(plist_natural_before(a.c_str(), b.c_str()), widened(a) < widened(b)) << "'" << a << "' '" << b << "'";
+    }
+    // A range put in that order; entries outside it, and the current file, stay.
+    plist_reset();
+    for (const char* p : {"z", "c10", "C1", "c2", "c01", "a"}) plist_append(p);
+    plist_select(1, false);
+    plist_order_naturally(1, 5);
+    std::vector<std::string> got;
+    char path[PLIST_PATH_SIZE];
+    for (int i = 0; i < plist_count(); i++) got.push_back(plist_get(path, sizeof path, i) ? path : "?");
+    EXPECT_EQ(got, (std::vector<std::string>{"z", "C1", "c01", "c2", "c10", "a"}));
+    plist_get_current(path, sizeof path);
+    EXPECT_STREQ(path, "c10");
+    plist_reset();
+}
+
 TEST(PlaylistImport, SkipListJoinedPathsAndTrailingSeparators) {
-    for (const char* name : {".", "..", "Thumbs.db", "DESKTOP.INI", "folder.htt"}) EXPECT_TRUE(plist_import_skips(name));
-    for (const char* name : {"thumbs.db.avi", "...", "a.ini", ""}) EXPECT_FALSE(plist_import_skips(name)) << name;
+    for (const WCHAR* name : {L".", L"..", L"Thumbs.db", L"DESKTOP.INI", L"folder.htt"})
+        EXPECT_TRUE(plist_import_skips(name));
+    for (const WCHAR* name : {L"thumbs.db.avi", L"...", L"a.ini", L"", L"\u00E9"})
+        EXPECT_FALSE(plist_import_skips(name));
 
     char out[PLIST_PATH_SIZE] = "untouched";
     ASSERT_TRUE(plist_join_path(out, sizeof out, "C:\\music", "a.mp3"));

@@ -135,8 +135,22 @@ TEST(PlaylistText, XspfLocations) {
     EXPECT_EQ(found, 6);
     EXPECT_TRUE(xspf_paths("<playlist><trackList></trackList></playlist>", &found).empty());
     EXPECT_EQ(found, 0);
-    EXPECT_TRUE(plist_text_is_xspf("\xEF\xBB\xBF \r\n<?xml version=\"1.0\"?>"));
+    // CDATA is taken as it stands, comments drop out, and neither ends the location.
+    EXPECT_EQ(xspf_paths("<playlist><track><location> <![CDATA[C:\\a&amp;</location>]]><!-- x\\ -->.mp3 "
+                         "</location></track><track><location>\n <!-- c -->\n file:///C:/b%20c.ogg<!---->\n"
+                         "</location></track><track><location><![CDATA[ ]]></location></track></playlist>",
+                         &found),
+              (std::vector<std::string>{"C:\\a&amp;</location>.mp3", "C:\\b c.ogg"}));
+    EXPECT_EQ(found, 3);
+
+    // An XSPF list by its root element, past what may come before it.
+    EXPECT_TRUE(plist_text_is_xspf("\xEF\xBB\xBF \r\n<?xml version=\"1.0\"?><!-- <svg> --><playlist>"));
+    EXPECT_TRUE(plist_text_is_xspf("<?xml version='1.0'?><!DOCTYPE x [<!ENTITY a '>'>]><x:playlist xmlns:x='y'/>"));
     EXPECT_TRUE(plist_text_is_xspf("<playlist version=\"1\">"));
+    EXPECT_FALSE(plist_text_is_xspf("<?xml version=\"1.0\"?><svg><playlist>"));
+    EXPECT_FALSE(plist_text_is_xspf("<?xml version=\"1.0\"?>\n<playlists>"));
+    EXPECT_FALSE(plist_text_is_xspf("<?xml version=\"1.0\"?><!-- cut off before the root"));
+    EXPECT_FALSE(plist_text_is_xspf("<?xml version=\"1.0\"?><playlist"));
     EXPECT_FALSE(plist_text_is_xspf("#EXTM3U\n<?xml"));
 }
 
@@ -247,17 +261,77 @@ TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
     EXPECT_EQ(save(longest), 0);
 }
 
-TEST_F(PlaylistFiles, AFolderScanLoadsThePlaylistsItHolds) {
+namespace {
+
+// A code page of UTF-8, answered as Windows answers it: the best-fit flag and
+// the lossy question are refused. Each path converted is checked to stay in
+// the folder scanned, and one that leaves it is refused, so a scan cannot
+// climb the tree.
+std::string g_scanned;
+bool g_left_scanned;
+UINT WINAPI utf8_code_page() { return CP_UTF8; }
+int WINAPI utf8_conversion(UINT page, DWORD flags, LPCWCH wide, int n, LPSTR out, int size, LPCCH fallback,
+                           LPBOOL lossy) {
+    if (page != CP_ACP && page != CP_UTF8) return WideCharToMultiByte(page, flags, wide, n, out, size, fallback, lossy);
+    if (flags & ~static_cast<DWORD>(WC_ERR_INVALID_CHARS)) {
+        SetLastError(ERROR_INVALID_FLAGS);
+        return 0;
+    }
+    if (fallback || lossy) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    int made = WideCharToMultiByte(CP_UTF8, flags, wide, n, out, size, nullptr, nullptr);
+    if (made > 0 && out) {
+        const std::string path = std::string(out) + "\\", folder = g_scanned + "\\";
+        const bool inside = lstrcmpiA(path.substr(0, folder.size()).c_str(), folder.c_str()) == 0 &&
+                            path.find("\\.\\") == std::string::npos && path.find("\\..\\") == std::string::npos;
+        if (!inside) {
+            g_left_scanned = true;
+            return 0;
+        }
+    }
+    return made;
+}
+DWORD WINAPI no_short_name(LPCWSTR, LPWSTR, DWORD) { return 0; }
+
+}  // namespace
+
+TEST_F(PlaylistFiles, AFolderScanLoadsThePlaylistsItHoldsAndStaysInItsFolder) {
     CreateDirectoryA((dir + "\\scan").c_str(), nullptr);
     CreateDirectoryA((dir + "\\scan\\deeper").c_str(), nullptr);
     write("scan\\1.avi", "x");
     write("scan\\deeper\\2.avi", "x");
     write("scan\\Thumbs.db", "x");
     write("scan\\list.m3u", "#EXTM3U\r\n1.avi\r\n");
+    // XML of any name is a list only when its root is one; the rest are files.
+    write("scan\\songs.xml", "<?xml version=\"1.0\"?>\n<!-- <svg> -->\n<!DOCTYPE playlist [<!ENTITY e \">\">]>\n"
+                             "<playlist xmlns=\"http://xspf.org/ns/0/\"><trackList><track>"
+                             "<location>deeper/2.avi</location></track></trackList></playlist>");
+    write("scan\\drawing.svg", "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\">" +
+                                   std::string(100000, ' ') + "<text>playlist</text></svg>");
+    const std::vector<std::string> expected = {"1.avi", "1.avi", "2.avi", "2.avi", "drawing.svg"};
     EXPECT_EQ(load(dir + "\\scan\\"), 1);  // a trailing separator is dropped
     std::vector<std::string> got = entries();
     std::sort(got.begin(), got.end());
-    EXPECT_EQ(got, (std::vector<std::string>{"1.avi", "1.avi", "2.avi"}));
+    EXPECT_EQ(got, expected);
+
+    // Under a UTF-8 code page the scan finds the same files and never leaves
+    // the folder it was given through "." or "..".
+    plist_reset();
+    g_scanned = dir + "\\scan";
+    g_left_scanned = false;
+    app_code_page = utf8_code_page;
+    app_wide_to_ansi = utf8_conversion;
+    app_short_path_lookup = no_short_name;
+    EXPECT_EQ(load(dir + "\\scan"), 1);
+    app_code_page = GetACP;
+    app_wide_to_ansi = WideCharToMultiByte;
+    app_short_path_lookup = GetShortPathNameW;
+    EXPECT_FALSE(g_left_scanned);
+    got = entries();
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, expected);
 }
 
 TEST_F(PlaylistFiles, HostileListsAndTreesEndWithoutHarm) {
@@ -371,4 +445,24 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
     EXPECT_EQ(text.find('~'), std::string::npos) << text;
     EXPECT_NE(text.find("\\" + japanese + "\r\n"), std::string::npos) << text;
     EXPECT_EQ(plist_count(), 5) << "the saved list loads back whole";
+
+    // A real name far longer than a path buffer, opened by a short name that
+    // fits one, is saved whole: three bytes of UTF-8 to each of its characters.
+    WCHAR by_short[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, by_short, MAX_PATH);
+    std::string tail;
+    for (int level = 0; level < 4; level++) {
+        const std::wstring folder = by_short + (L"\\" + std::wstring(80, L'\u65E5'));
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        ASSERT_GT(GetShortPathNameW(folder.c_str(), by_short, MAX_PATH), 0u);
+        tail += "\\";
+        for (int i = 0; i < 80; i++) tail += "\xE6\x97\xA5";
+    }
+    lstrcatW(by_short, L"\\f.avi");
+    CloseHandle(CreateFileW(by_short, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(WideCharToMultiByte(CP_ACP, 0, by_short, -1, path, sizeof path, nullptr, nullptr));
+    plist_reset();
+    plist_append(path);
+    ASSERT_EQ(plist_save_m3u(name, sizeof name), 1) << path;
+    EXPECT_NE(read(name).find(tail + "\\f.avi\r\n"), std::string::npos) << read(name);
 }

@@ -1,7 +1,9 @@
-// BMP files as the snapshot writer lays them out, type names, and the About
-// box's surface effects.
+// BMP files as the snapshot writer lays them out, a snapshot of a frame that
+// cannot be read, type names, and the About box's surface effects.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "../../media/media_state.h"
@@ -74,6 +76,57 @@ TEST(SnapshotBmp, HeadersPalettesAndRows) {
     Bmp tall = encode(stripes, 1, 300);
     EXPECT_EQ(tall.bits(), 24u);
     EXPECT_EQ(tall.bytes[tall.offset()], (299 * 0x101) & 255);
+}
+
+namespace {
+
+// The pictures of w x h pixels in the snapshot folder, by name and first
+// pixel's colour (other tests may be writing pictures of their own there).
+std::map<std::string, uint32_t> snapshots_of(int w, int h) {
+    std::map<std::string, uint32_t> found;
+    WIN32_FIND_DATAA f;
+    HANDLE find = FindFirstFileA("c:\\pic\\*.bmp", &f);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do {
+        std::string name = std::string("c:\\pic\\") + f.cFileName;
+        HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        Bmp b;
+        b.bytes.resize(2048);
+        DWORD got = 0;
+        ReadFile(file, b.bytes.data(), 2048, &got, nullptr);
+        CloseHandle(file);
+        if (got < 54 || b.u32(18) != static_cast<uint32_t>(w) || b.u32(22) != static_cast<uint32_t>(h)) continue;
+        const uint8_t* p = b.at(0, 0);
+        found[name] = b.bits() == 8 ? b.u32(54 + 4 * p[0]) & 0xFFFFFF : (p[0] | p[1] << 8 | p[2] << 16);
+    } while (FindNextFileA(find, &f));
+    FindClose(find);
+    return found;
+}
+
+}  // namespace
+
+// A frame that cannot be read is no picture: the snapshot fails and writes no
+// file, where a readable one is written.
+TEST(Snapshot, AnUnreadableFrameFailsAndWritesNothing) {
+    const MediaObjects saved = g_media;
+    g_media.sample_rect = {0, 0, 7, 3};
+    g_media.work_is_current = true;
+    g_media.work_surface = {};  // its pixels cannot be locked
+    const std::map<std::string, uint32_t> before = snapshots_of(7, 3);
+    EXPECT_EQ(media_take_snapshot(), 0);
+    EXPECT_EQ(snapshots_of(7, 3), before);
+
+    ASSERT_TRUE(gfx_surface_create(&g_media.work_surface, 7, 3, 0));
+    fill_surface(&g_media.work_surface, 0x00336699);
+    EXPECT_EQ(media_take_snapshot(), 1);
+    EXPECT_EQ(g_media.work_surface.lock_count, 0);
+    std::map<std::string, uint32_t> after = snapshots_of(7, 3);
+    for (const auto& old : before) after.erase(old.first);
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after.begin()->second, 0x336699u);
+    DeleteFileA(after.begin()->first.c_str());
+    gfx_surface_release(&g_media.work_surface, 0);
+    g_media = saved;
 }
 
 TEST(SnapshotBmp, TypeNames) {
