@@ -1,6 +1,7 @@
 // Memory a video open costs, read from outside by tools/soak: "platform" opens
 // and plays a clip through DirectDraw and the multimedia stream alone, with
-// every object released (none of the player's code); "graph" lets the
+// every object released (none of the player's code but the loading of
+// DirectDraw, so that it runs the player's renderer); "graph" lets the
 // platform's own filter graph render and run it (no stream, no DirectDraw);
 // "engine" goes through the player's media engine. Prints "opens = N" after
 // each open, with the handles the process then holds.
@@ -16,6 +17,7 @@
 #include <windows.h>
 
 #include "../media/media.h"
+#include "../media/renderer_choice.h"
 #include "handle_count.h"
 
 namespace {
@@ -29,7 +31,7 @@ void release(T*& object) {
 // DirectDraw, the stream with its video sample, 20 frames, all given back.
 void platform_open(const char* clip) {
     IDirectDraw* ddraw = nullptr;
-    if (FAILED(DirectDrawCreate(nullptr, &ddraw, nullptr))) return;
+    if (FAILED(media_create_direct_draw(&ddraw))) return;
     ddraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL);
     IAMMultiMediaStream* stream = nullptr;
     IMediaStream* video = nullptr;

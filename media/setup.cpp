@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "media_state.h"
+#include "renderer_choice.h"
 
 MediaObjects g_media;
 
@@ -15,6 +16,7 @@ namespace {
 
 const char* const SETUP_FAILED = "DirectX Initialization failed\n";
 const char* const RENDERER_FAILED = "Renderer Initialization failed\n";
+const char* const NO_SOUND_OUTPUT = "There is no sound output device to play this file's sound.\n";
 
 HRESULT fail(const char* line) {
     media_append_error(line);
@@ -32,63 +34,11 @@ bool g_base_pending;
 int64_t g_seek_position;
 int32_t g_applied_volume = -1;
 
-// Whether the registry key holds a value of that name.
-bool has_value(const char* key_name, const char* value) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_name, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return false;
-    bool found = RegQueryValueExA(key, value, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return found;
-}
-
-// Whether the user set that value in Wine's Direct3D settings, for all
-// programs or for this one.
-bool user_chose(const char* value) {
-    return has_value("Software\\Wine\\Direct3D", value) ||
-           has_value("Software\\Wine\\AppDefaults\\tavlin.exe\\Direct3D", value);
-}
-
-// Under Wine, DirectDraw runs on its Direct3D layer. Its default renderer
-// drives a software OpenGL here: its command thread spins between commands
-// (a frame's two surface locks every 40 ms kept it busy most of a core), and
-// every file opened compiles that OpenGL's code anew into memory a 32-bit
-// process runs out of. Frames travel through our own surfaces, so nothing is
-// lost with the GDI renderer and no command thread. Wine reads the choice
-// when DirectDraw is first loaded, so it is made before that, and never over
-// one the user made. Elsewhere the variable means nothing. Wine's Direct3D
-// reads it through the universal C runtime, which keeps its own copy.
-void choose_direct3d_renderer() {
-    static const char SETTING[] = "WINE_D3D_CONFIG=renderer=gdi,csmt=0x0";
-    if (getenv("WINE_D3D_CONFIG") || user_chose("renderer") || user_chose("csmt")) return;
-    _putenv(SETTING);
-    typedef int(__cdecl * PutenvFn)(const char*);
-    HMODULE ucrt = GetModuleHandleA("ucrtbase.dll");
-    auto put = ucrt ? reinterpret_cast<PutenvFn>(reinterpret_cast<void*>(GetProcAddress(ucrt, "_putenv"))) : nullptr;
-    if (put) put(SETTING);
-}
-
-typedef HRESULT(WINAPI* DirectDrawCreateFn)(GUID*, IDirectDraw**, IUnknown*);
-
-// DirectDraw is loaded here, not at the program's start, so that the choice
-// above is in place when Wine reads it.
-DirectDrawCreateFn load_direct_draw() {
-    choose_direct3d_renderer();
-    HMODULE ddraw = LoadLibraryA("ddraw.dll");
-    return ddraw ? reinterpret_cast<DirectDrawCreateFn>(
-                       reinterpret_cast<void*>(GetProcAddress(ddraw, "DirectDrawCreate")))
-                 : nullptr;
-}
-
-HRESULT create_direct_draw(IDirectDraw** out) {
-    static const DirectDrawCreateFn create = load_direct_draw();
-    return create ? create(nullptr, out, nullptr) : E_FAIL;
-}
-
 }  // namespace
 
 HRESULT media_setup_devices() {
     CoInitialize(nullptr);
-    if (FAILED(create_direct_draw(&g_media.ddraw))) return fail(SETUP_FAILED);
+    if (FAILED(media_create_direct_draw(&g_media.ddraw))) return fail(SETUP_FAILED);
     if (FAILED(g_media.ddraw->SetCooperativeLevel(nullptr, DDSCL_NORMAL))) return fail(SETUP_FAILED);
     DDSURFACEDESC desc = {};
     desc.dwSize = sizeof desc;
@@ -99,7 +49,9 @@ HRESULT media_setup_devices() {
         FAILED(g_media.primary_surface->SetClipper(g_media.clipper)) ||
         FAILED(g_media.clipper->SetHWnd(0, g_media.window)))
         return fail(SETUP_FAILED);
-    if (FAILED(DirectSoundCreate(nullptr, &g_media.dsound, nullptr))) return fail(SETUP_FAILED);
+    // A machine without a sound device still shows video: the file then
+    // opens without its sound, and one that holds nothing else fails.
+    if (FAILED(DirectSoundCreate(nullptr, &g_media.dsound, nullptr))) g_media.dsound = nullptr;
     return 0;
 }
 
@@ -113,8 +65,10 @@ HRESULT media_open_stream() {
     if (FAILED(g_media.mm_stream->Initialize(STREAMTYPE_READ, 0, nullptr))) return fail(SETUP_FAILED);
     if (FAILED(g_media.mm_stream->AddMediaStream(g_media.ddraw, &MSPID_PrimaryVideo, 0, &g_media.video_stream)))
         return fail(SETUP_FAILED);
-    g_media.mm_stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio, AMMSF_ADDDEFAULTRENDERER, nullptr);
-    if (FAILED(g_media.mm_stream->OpenFile(wide, 0))) return fail(SETUP_FAILED);
+    g_media.sound_output = g_media.dsound &&
+                           SUCCEEDED(g_media.mm_stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio,
+                                                                       AMMSF_ADDDEFAULTRENDERER, nullptr));
+    if (FAILED(g_media.mm_stream->OpenFile(wide, 0))) return fail(g_media.dsound ? SETUP_FAILED : NO_SOUND_OUTPUT);
     g_base_pending = false;
     g_media.clock_base = 0;
     g_media.frames_presented = 0;
@@ -130,7 +84,7 @@ HRESULT media_setup_video() {
     DDSURFACEDESC format = {};
     format.dwSize = sizeof format;  // not 108 bytes in a 64-bit build
     g_playback.has_video = SUCCEEDED(g_media.ddraw_stream->GetFormat(&format, nullptr, nullptr, nullptr)) ? 1 : 0;
-    if (!g_playback.has_video) return 0;
+    if (!g_playback.has_video) return g_media.sound_output ? 0 : fail(NO_SOUND_OUTPUT);
     // Some platforms answer AllocateSample with success and no sample; the
     // DirectDraw stream's own CreateSample makes the same kind of sample.
     if (FAILED(g_media.video_stream->AllocateSample(0, &g_media.stream_sample)) || !g_media.stream_sample) {

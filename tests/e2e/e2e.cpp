@@ -56,9 +56,12 @@ bool e2e_start(E2eProgram* program, const std::string& arguments) {
     return e2e_start(program, std::wstring(wide.data()));
 }
 
-// Started through the UTF-16 call, so names the code page lacks reach it whole.
 bool e2e_start(E2eProgram* program, const std::wstring& arguments) {
-    std::string exe = e2e_program_path();
+    return e2e_start_program(program, e2e_program_path(), arguments);
+}
+
+// Started through the UTF-16 call, so names the code page lacks reach it whole.
+bool e2e_start_program(E2eProgram* program, const std::string& exe, const std::wstring& arguments) {
     std::vector<WCHAR> wide_exe(exe.size() + 1);
     MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, wide_exe.data(), static_cast<int>(wide_exe.size()));
     std::wstring line = L"\"" + std::wstring(wide_exe.data()) + L"\" " + arguments;

@@ -24,6 +24,7 @@ std::string e2e_make_file(const std::string& path, const std::string& content = 
 
 bool e2e_start(E2eProgram* program, const std::string& arguments);  // in the code page
 bool e2e_start(E2eProgram* program, const std::wstring& arguments);
+bool e2e_start_program(E2eProgram* program, const std::string& exe, const std::wstring& arguments);  // another .exe
 bool e2e_wait_exit(E2eProgram* program, int timeout_ms, DWORD* exit_code);
 void e2e_stop(E2eProgram* program);  // ends it if still running, by its own handle
 

@@ -1,24 +1,72 @@
-// The video under Wine's GDI renderer for Direct3D, which has no video
-// memory to give: the frame still reaches the viewer fitted, and smoothed.
-#include <string.h>
-
+// The player's choice of Wine's Direct3D renderer, seen from outside: with
+// nothing set it plays on the GDI renderer without Wine's command thread, the
+// frame still fitted and smoothed; a setting of the user's own is kept; and a
+// DirectDraw that cannot be loaded is named in the error report.
 #include "viewer_steps.h"
 
 namespace {
 
-// The renderer Wine's Direct3D takes in programs started from now on; null
-// goes back to its default.
-void set_renderer(const char* name) {
+const char D3D_KEY[] = "Software\\Wine\\Direct3D";
+
+// Sets a value (or deletes it, for null) under HKEY_CURRENT_USER, which
+// Wine reads in programs started from now on.
+void set_value(const std::string& key_name, const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Direct3D", 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_name.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
         return;
-    if (name)
-        RegSetValueExA(key, "renderer", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                       static_cast<DWORD>(strlen(name) + 1));
+    if (data)
+        RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
     else
-        RegDeleteValueA(key, "renderer");
+        RegDeleteValueA(key, name);
     RegCloseKey(key);
+}
+
+// Nothing chosen for Wine's Direct3D, neither in the registry nor in the
+// environment the player inherits; so again when the test ends, however it
+// ends, with the programs' own keys it made removed.
+struct NothingChosen {
+    std::vector<std::string> made;  // innermost first
+    NothingChosen() { clear(); }
+    ~NothingChosen() {
+        clear();
+        for (const std::string& key : made) RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    }
+    void clear() {
+        set_value(D3D_KEY, "renderer", REG_SZ, nullptr, 0);
+        set_value(D3D_KEY, "csmt", REG_DWORD, nullptr, 0);
+        SetEnvironmentVariableA("WINE_D3D_CONFIG", nullptr);
+    }
+};
+
+const DWORD CSMT_ON = 1;
+
+std::wstring quoted_wide(const std::string& ascii_path) {
+    return L"\"" + std::wstring(ascii_path.begin(), ascii_path.end()) + L"\"";
+}
+
+// A unique name for this run's copy of a file, by which the build machine's
+// process list tells the program started with it from any other.
+std::string unique(const char* stem) {
+    return std::string(stem) + "-" + std::to_string(GetTickCount()) + "-" + std::to_string(GetCurrentProcessId());
+}
+
+struct Direct3D {
+    int command_threads = -1;  // Wine's Direct3D command threads; -1: process not found
+    int gl_libraries = -1;     // OpenGL libraries mapped into the process
+};
+
+// Read from the build machine's side: the threads' names and the mapped
+// files of the process whose command line holds `token` (the "[.]" keeps
+// the shell that looks from matching itself).
+Direct3D direct3d_of(const std::string& token) {
+    std::string out = e2e_unix_output("p=$(pgrep -f '" + token + "[.]' | head -n 1); if test -d /proc/$p/task; then "
+                                      "echo $(cat /proc/$p/task/*/comm 2>/dev/null | grep -c -x wined3d_cs) "
+                                      "$(grep -c -E 'libGL|swrast|gallium' /proc/$p/maps); fi",
+                                      10000);
+    Direct3D d;
+    if (sscanf(out.c_str(), "%d %d", &d.command_threads, &d.gl_libraries) != 2) d = Direct3D();
+    return d;
 }
 
 // Rows of the middle column near the top that are neither the blue band nor
@@ -32,14 +80,20 @@ int smeared(HWND viewer) {
 
 }  // namespace
 
-TEST(Renderers, UnderTheGdiRendererTheFrameIsFittedAndSmoothed) {
-    set_renderer("gdi");
-    struct Default {
-        ~Default() { set_renderer(nullptr); }
-    } back_to_default;
+TEST(Renderers, WithNothingChosenThePlayerTakesTheGdiRendererWithoutCommandThread) {
+    NothingChosen nothing;
+    std::string name = unique("gdi");
+    std::string path = copy_clip("banded.avi", e2e_scratch_dir("renderers") + "\\" + name + ".avi");
     E2eProgram program;
-    HWND viewer = start_playing(&program, clip("banded.avi"), 0);
+    HWND viewer = start_playing(&program, path, 1);
     ASSERT_TRUE(viewer);
+    // Playing means DirectDraw and its Direct3D device exist by now.
+    Direct3D d = direct3d_of(name);
+    EXPECT_EQ(d.command_threads, 0);
+    EXPECT_EQ(d.gl_libraries, 0);
+
+    // The GDI renderer has no video memory to give: the frame still reaches
+    // the viewer fitted, and smoothed.
     hide_player(&program, viewer);
     int w = 0, h = 0;
     expect_banded_fitted(viewer, &w, &h);
@@ -56,5 +110,55 @@ TEST(Renderers, UnderTheGdiRendererTheFrameIsFittedAndSmoothed) {
     EXPECT_TRUE(e2e_wait_until([&] { return smeared(viewer) >= sharp + 3; }, 8000)) << smeared(viewer);
     e2e_press(panel, IDCANCEL);
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindow(panel); }, 3000));
+    close_player(&program, viewer);
+}
+
+TEST(Renderers, AUsersOwnDirect3DSettingIsKept) {
+    NothingChosen nothing;
+    std::string dir = e2e_scratch_dir("renderers-own");
+    std::string name = unique("own");
+    std::string path = copy_clip("banded.avi", dir + "\\" + name + ".avi");
+    // The user's command thread, for all programs.
+    {
+        set_value(D3D_KEY, "csmt", REG_DWORD, &CSMT_ON, sizeof CSMT_ON);
+        E2eProgram program;
+        HWND viewer = start_playing(&program, path, 1);
+        EXPECT_TRUE(viewer);
+        EXPECT_TRUE(e2e_wait_until([&] { return direct3d_of(name).command_threads == 1; }, 5000))
+            << direct3d_of(name).command_threads;
+        nothing.clear();
+        if (viewer) close_player(&program, viewer);
+    }
+    // The same for this program alone, under whatever name its file has.
+    std::string renamed = unique("renamed");
+    std::string exe = dir + "\\" + renamed + ".exe";
+    ASSERT_TRUE(CopyFileA(e2e_program_path().c_str(), exe.c_str(), FALSE));
+    std::string app_key = "Software\\Wine\\AppDefaults\\" + renamed + ".exe";
+    nothing.made = {app_key + "\\Direct3D", app_key};
+    set_value(nothing.made[0], "csmt", REG_DWORD, &CSMT_ON, sizeof CSMT_ON);
+    E2eProgram program;
+    EXPECT_TRUE(e2e_start_program(&program, exe, quoted_wide(path)));
+    HWND viewer = e2e_wait_window(program.pid, "tavlin_viewer", nullptr, 30000);
+    EXPECT_TRUE(viewer && e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 15000));
+    EXPECT_TRUE(e2e_wait_until([&] { return direct3d_of(renamed).command_threads == 1; }, 5000))
+        << direct3d_of(renamed).command_threads;
+    if (viewer) close_player(&program, viewer);
+}
+
+TEST(Renderers, ADirectDrawThatCannotBeLoadedIsNamedInTheErrorReport) {
+    // Wine's own switch for one program's libraries: empty, it never loads it.
+    NothingChosen nothing;
+    nothing.made = {"Software\\Wine\\AppDefaults\\tavlin.exe\\DllOverrides", "Software\\Wine\\AppDefaults\\tavlin.exe"};
+    set_value(nothing.made[0], "ddraw", REG_SZ, "", 1);
+    E2eProgram program;
+    HWND viewer = start_player(&program, quoted(clip("banded.avi")));
+    ASSERT_TRUE(viewer);
+    HWND box = wait_box(&program, "Media Engine Error");
+    ASSERT_TRUE(box);
+    std::string text = e2e_box_text(box);
+    EXPECT_NE(text.find("ddraw.dll"), std::string::npos) << text;
+    EXPECT_NE(text.find("DirectX Initialization failed"), std::string::npos) << text;
+    e2e_press(box, IDOK);
+    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindow(box); }, 5000));
     close_player(&program, viewer);
 }
