@@ -130,6 +130,11 @@ int on_list_key(HWND dialog, int key) {
     return -1;
 }
 
+// The characters those keys type come to the window too: left unanswered,
+// the list would take them for "go to the first row" and stretch the choice
+// up to it. Letters keep the list's own search by first letter.
+int on_list_char(WCHAR c) { return c < 32 ? -2 : -1; }
+
 void on_drop(HWND dialog, HDROP drop) {
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; i++) {
@@ -167,6 +172,7 @@ LRESULT CALLBACK playlist_dialog_body(HWND dialog, UINT message, WPARAM wparam, 
     case WM_DROPFILES: on_drop(dialog, reinterpret_cast<HDROP>(wparam)); return 0;
     case WM_COMMAND: on_command(dialog, LOWORD(wparam), HIWORD(wparam)); return TRUE;
     case WM_VKEYTOITEM: return on_list_key(dialog, LOWORD(wparam));
+    case WM_CHARTOITEM: return on_list_char(LOWORD(wparam));
     case PLIST_WM_REFRESH: refresh_list(dialog); return 0;
     case PLIST_WM_REPAINT: InvalidateRect(list_of(dialog), nullptr, FALSE); return 0;
     case WM_DESTROY: if (g_playlist_window == dialog) g_playlist_window = nullptr; return 0;

@@ -133,3 +133,45 @@ TEST(PlaylistWindow, APlaylistTooLongIsToldAtOnceOnStartupAndFromTheOpenDialog) 
     EXPECT_FALSE(e2e_wait_window(program.pid, "#32770", "Playlist Full", 1500)) << "a count told again";
     close_player(&program, viewer);
 }
+
+// Enter plays the first chosen row and leaves the choice as it was: a Delete
+// after it removes what the user chose, nothing more. A single row, rows
+// chosen with Ctrl, and the last row.
+TEST(PlaylistWindow, EnterKeepsTheChoiceSoDeleteRemovesOnlyIt) {
+    std::string dir = e2e_scratch_dir("playlist-enter");
+    CreateDirectoryA((dir + "\\ten").c_str(), nullptr);
+    for (int i = 0; i < 10; i++) copy_clip("red.avi", dir + "\\ten\\" + std::to_string(i) + ".avi");
+    E2eProgram program;
+    HWND viewer = start_player(&program, quoted(dir + "\\ten"));
+    ASSERT_TRUE(viewer);
+    HWND list = open_playlist(&program, viewer);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(e2e_wait_until([&] { return e2e_list_items(list).size() == 10; }, 10000));
+    auto click_row = [&](int index, bool ctrl) {
+        POINT at = {60, 24 * index + 12};
+        ClientToScreen(list, &at);
+        e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                         (ctrl ? " keydown ctrl click 1 keyup ctrl" : " click 1"), 10000);
+    };
+    auto selected = [&] {
+        std::vector<int> rows;
+        for (int i = 0; i < SendMessageA(list, LB_GETCOUNT, 0, 0); i++)
+            if (SendMessageA(list, LB_GETSEL, i, 0) > 0) rows.push_back(i);
+        return rows;
+    };
+    auto enter_then_delete = [&](std::vector<int> chosen, std::vector<std::string> left) {
+        std::vector<std::string> before = e2e_list_items(list);
+        for (size_t i = 0; i < chosen.size(); i++) click_row(chosen[i], i > 0);
+        ASSERT_TRUE(e2e_wait_until([&] { return selected() == chosen; }, 5000));
+        e2e_key("Return");
+        EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0; }, 15000)) << "Enter played nothing";
+        EXPECT_EQ(selected(), chosen) << "Enter changed the choice";
+        e2e_key("Delete");
+        EXPECT_TRUE(e2e_wait_until([&] { return e2e_list_items(list) == left; }, 5000))
+            << e2e_list_items(list).size() << " rows left of " << before.size();
+    };
+    enter_then_delete({6}, {"0.avi", "1.avi", "2.avi", "3.avi", "4.avi", "5.avi", "7.avi", "8.avi", "9.avi"});
+    enter_then_delete({2, 4}, {"0.avi", "1.avi", "3.avi", "5.avi", "7.avi", "8.avi", "9.avi"});
+    enter_then_delete({6}, {"0.avi", "1.avi", "3.avi", "5.avi", "7.avi", "8.avi"});
+    close_player(&program, viewer);
+}
