@@ -131,10 +131,11 @@ bool try_claim() {
 bool player_ready() { return shared_record().instance_count > 0 && FindWindowA(UI_VIEWER_CLASS, nullptr); }
 
 // Hand-offs that come this close together are one selection in the shell:
-// their files are added in the order a folder lists them. A player started
-// by such a selection waits this long with no new file before it plays the
-// first of them.
-const DWORD BURST_GAP_MS = 1000, BURST_SETTLE_MS = 700;
+// their files are added in the order a folder lists them. (Launched at
+// once, programs reach their hand-off a second or more apart on a busy
+// machine.) A player started by such a selection waits this long with no
+// new file before it plays the first of them.
+const DWORD BURST_GAP_MS = 2000, BURST_SETTLE_MS = 700;
 int g_burst_first = -1;  // the burst's first entry in the list; -1 before any
 DWORD g_burst_at;        // when its last file came
 bool g_play_when_settled;
@@ -246,8 +247,7 @@ int app_handoff_send(const char* path) {
 int app_claim_player() { return try_claim() ? 1 : 0; }
 
 int app_wait_for_player(DWORD limit_ms) {
-    HANDLE waiting = CreateEventA(nullptr, FALSE, FALSE, HANDOFF_WAITING_NAME);
-    if (waiting) SetEvent(waiting);
+    HANDLE waiting = nullptr;  // made only while a player starting up is waited for
     int role = APP_ROLE_ALONE;
     for (DWORD start = GetTickCount(); GetTickCount() - start <= limit_ms; Sleep(20)) {
         if (try_claim()) {
@@ -258,6 +258,7 @@ int app_wait_for_player(DWORD limit_ms) {
             role = APP_ROLE_HAND_OVER;
             break;
         }
+        if (!waiting && (waiting = CreateEventA(nullptr, FALSE, FALSE, HANDOFF_WAITING_NAME))) SetEvent(waiting);
     }
     if (waiting) CloseHandle(waiting);
     return role;

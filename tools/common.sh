@@ -100,10 +100,25 @@ start_display() {
     for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
     # Users have a window manager: title bars, focus and full screen behave
     # as on a desktop only with one.
-    openbox --sm-disable >/dev/null 2>&1 &
-    PIDS_TO_STOP+=($!)
-    for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
-    say "private display $DISPLAY with openbox"
+    # On a busy machine it may fail to come up: it is started again, and a
+    # display left without one is said aloud.
+    local attempt wm
+    for attempt in 1 2 3; do
+        openbox --sm-disable >/dev/null 2>&1 &
+        wm=$!
+        PIDS_TO_STOP+=($wm)
+        for _ in $(seq 150); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break 2
+            kill -0 "$wm" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$wm" 2>/dev/null
+    done
+    if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+        say "private display $DISPLAY with openbox"
+    else
+        say "private display $DISPLAY: openbox did not start"
+    fi
 }
 
 start_audio() {
