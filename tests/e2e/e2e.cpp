@@ -1,5 +1,7 @@
 #include "e2e.h"
 
+#include <gtest/gtest.h>
+
 #include "../test_dib.h"
 
 #include <stdio.h>
@@ -15,33 +17,42 @@ std::string e2e_program_path() {
     return path + "\\tavlin.exe";
 }
 
-static void remove_tree(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+// By the UTF-16 names, so files named beyond the code page go too.
+static void remove_tree(const std::wstring& dir) {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &found);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = dir + "\\" + name;
+            std::wstring name = found.cFileName, child = dir + L"\\" + name;
+            if (name == L"." || name == L"..") continue;
             if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) remove_tree(child);
-            else DeleteFileA(child.c_str());
-        } while (FindNextFileA(find, &found));
+            else DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &found));
         FindClose(find);
     }
-    RemoveDirectoryA(dir.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 std::string e2e_scratch_dir(const std::string& name) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string dir = std::string(temp) + "tavlin-e2e-" + name;
-    remove_tree(dir);
+    remove_tree(e2e_wide(dir));
     CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }
 
+std::string e2e_test_dir(const std::string& prefix) {
+    return e2e_scratch_dir(prefix + testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
 std::string e2e_make_file(const std::string& path, const std::string& content) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    e2e_make_file(e2e_wide(path), content);
+    return path;
+}
+
+std::wstring e2e_make_file(const std::wstring& path, const std::string& content) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     if (h != INVALID_HANDLE_VALUE) {
         WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
@@ -50,11 +61,24 @@ std::string e2e_make_file(const std::string& path, const std::string& content) {
     return path;
 }
 
-bool e2e_start(E2eProgram* program, const std::string& arguments) {
-    std::vector<WCHAR> wide(arguments.size() + 1);
-    MultiByteToWideChar(CP_ACP, 0, arguments.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    return e2e_start(program, std::wstring(wide.data()));
+std::string e2e_read_file(const std::string& path) {
+    std::string out;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    char chunk[65536];
+    DWORD got = 0;
+    while (h != INVALID_HANDLE_VALUE && ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got) out.append(chunk, got);
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    return out;
 }
+
+std::wstring e2e_wide(const std::string& text, UINT code_page) {
+    std::vector<WCHAR> wide(text.size() + 1);
+    MultiByteToWideChar(code_page, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    return wide.data();
+}
+
+bool e2e_start(E2eProgram* program, const std::string& arguments) { return e2e_start(program, e2e_wide(arguments)); }
 
 bool e2e_start(E2eProgram* program, const std::wstring& arguments) {
     return e2e_start_program(program, e2e_program_path(), arguments);
@@ -62,15 +86,13 @@ bool e2e_start(E2eProgram* program, const std::wstring& arguments) {
 
 // Started through the UTF-16 call, so names the code page lacks reach it whole.
 bool e2e_start_program(E2eProgram* program, const std::string& exe, const std::wstring& arguments) {
-    std::vector<WCHAR> wide_exe(exe.size() + 1);
-    MultiByteToWideChar(CP_ACP, 0, exe.c_str(), -1, wide_exe.data(), static_cast<int>(wide_exe.size()));
-    std::wstring line = L"\"" + std::wstring(wide_exe.data()) + L"\" " + arguments;
+    std::wstring wide_exe = e2e_wide(exe), line = L"\"" + wide_exe + L"\" " + arguments;
     std::vector<WCHAR> buffer(line.begin(), line.end());
     buffer.push_back(0);
     STARTUPINFOW si = {};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(wide_exe.data(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!CreateProcessW(wide_exe.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
     CloseHandle(pi.hThread);
     program->process = pi.hProcess;
@@ -102,28 +124,32 @@ struct FindArgs {
     DWORD pid;
     const char* class_name;
     const char* title;
-    HWND found;
+    std::vector<HWND> found;
 };
 
-BOOL CALLBACK find_one(HWND window, LPARAM lparam) {
+BOOL CALLBACK find_all(HWND window, LPARAM lparam) {
     FindArgs* a = reinterpret_cast<FindArgs*>(lparam);
     DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid != a->pid) return TRUE;
     char name[256] = "";
+    GetWindowThreadProcessId(window, &pid);
     GetClassNameA(window, name, sizeof name);
-    if (a->class_name && strcmp(name, a->class_name) != 0) return TRUE;
-    if (a->title && e2e_text(window) != a->title) return TRUE;
-    a->found = window;
-    return FALSE;
+    if ((!a->pid || pid == a->pid) && (!a->class_name || strcmp(name, a->class_name) == 0) &&
+        (!a->title || e2e_text(window) == a->title))
+        a->found.push_back(window);
+    return TRUE;
 }
 
 }  // namespace
 
-HWND e2e_find_window(DWORD pid, const char* class_name, const char* title) {
-    FindArgs a = {pid, class_name, title, nullptr};
-    EnumWindows(find_one, reinterpret_cast<LPARAM>(&a));
+std::vector<HWND> e2e_windows(DWORD pid, const char* class_name, const char* title) {
+    FindArgs a = {pid, class_name, title, {}};
+    EnumWindows(find_all, reinterpret_cast<LPARAM>(&a));
     return a.found;
+}
+
+HWND e2e_find_window(DWORD pid, const char* class_name, const char* title) {
+    std::vector<HWND> all = e2e_windows(pid, class_name, title);
+    return all.empty() ? nullptr : all[0];
 }
 
 HWND e2e_wait_window(DWORD pid, const char* class_name, const char* title, int timeout_ms) {
@@ -170,6 +196,19 @@ std::vector<std::string> e2e_list_items(HWND list_box) {
     return items;
 }
 
+HWND e2e_test_window(const char* class_name, WNDPROC procedure, DWORD style, int width, int height) {
+    WNDCLASSA c = {};
+    c.lpfnWndProc = procedure;
+    c.hInstance = GetModuleHandleA(nullptr);
+    c.lpszClassName = class_name;
+    c.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    RegisterClassA(&c);
+    RECT r = {0, 0, width, height};
+    AdjustWindowRect(&r, style, FALSE);
+    return CreateWindowA(class_name, "", style, 0, 0, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                         c.hInstance, nullptr);
+}
+
 std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height) {
     RECT r;
     GetClientRect(window, &r);
@@ -177,8 +216,8 @@ std::vector<uint32_t> e2e_capture_client(HWND window, int* width, int* height) {
     ClientToScreen(window, &origin);
     int w = r.right, h = r.bottom;
     std::vector<uint32_t> pixels(static_cast<size_t>(w > 0 ? w : 0) * (h > 0 ? h : 0));
-    *width = w;
-    *height = h;
+    if (width) *width = w;
+    if (height) *height = h;
     if (pixels.empty()) return pixels;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
@@ -210,6 +249,22 @@ bool e2e_save_bmp(const std::string& path, const std::vector<uint32_t>& pixels, 
     return true;
 }
 
+bool e2e_read_bmp(const std::string& path, std::vector<uint32_t>* pixels, int* width, int* height) {
+    HBITMAP b = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    BITMAP info;
+    if (!b || !GetObjectA(b, sizeof info, &info)) return false;
+    *width = info.bmWidth;
+    *height = info.bmHeight;
+    BITMAPINFOHEADER want = test_dib_header(*width, *height, 32);
+    pixels->assign(static_cast<size_t>(*width) * *height, 0);
+    HDC dc = GetDC(nullptr);
+    int rows = GetDIBits(dc, b, 0, *height, pixels->data(), reinterpret_cast<BITMAPINFO*>(&want), DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(b);
+    for (uint32_t& p : *pixels) p &= 0xFFFFFF;
+    return rows == *height;
+}
+
 std::string e2e_unix_path(const std::string& windows_path) {
     // Wine's own export; a path it cannot name comes back empty.
     typedef char*(CDECL * ToUnix)(const WCHAR*);
@@ -239,22 +294,13 @@ int e2e_run_unix(const std::string& command, int timeout_ms) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -1;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    int code = -1;
-    e2e_wait_until([&] {
-        HANDLE h = CreateFileA(status.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        char text[16] = {};
-        DWORD got = 0;
-        ReadFile(h, text, sizeof text - 1, &got, nullptr);
-        CloseHandle(h);
-        if (got == 0 || !strchr(text, '\n')) return false;
-        code = atoi(text);
-        return true;
-    }, timeout_ms);
-    return code;
+    // A program of the build machine gets no process of ours: no process
+    // handle comes back, and the thread field may hold a handle the test owns.
+    if (pi.hProcess) CloseHandle(pi.hThread), CloseHandle(pi.hProcess);
+    std::string text;
+    bool ended = e2e_wait_until([&] { return (text = e2e_read_file(status)).find('\n') != std::string::npos; },
+                                timeout_ms);
+    return ended ? atoi(text.c_str()) : -1;
 }
 
 bool e2e_drop(HWND window, const std::vector<std::string>& windows_paths) {
@@ -268,19 +314,19 @@ bool e2e_drop(HWND window, const std::vector<std::string>& windows_paths) {
 
 bool e2e_key(const std::string& keysym) { return e2e_run_unix("xdotool key " + keysym, 10000) == 0; }
 
+bool e2e_pointer(HWND window, int x, int y, const std::string& then) {
+    POINT at = {x, y};
+    ClientToScreen(window, &at);
+    return e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " " + then,
+                        10000) == 0;
+}
+
 std::string e2e_unix_output(const std::string& command, int timeout_ms) {
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string out = std::string(temp) + "tavlin-e2e-output";
     DeleteFileA(out.c_str());
-    if (e2e_run_unix(command + " > '" + e2e_unix_path(out) + "'", timeout_ms) != 0) return "";
-    HANDLE h = CreateFileA(out.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "";
-    char text[4096] = {};
-    DWORD got = 0;
-    ReadFile(h, text, sizeof text - 1, &got, nullptr);
-    CloseHandle(h);
-    return text;
+    return e2e_run_unix(command + " > '" + e2e_unix_path(out) + "'", timeout_ms) == 0 ? e2e_read_file(out) : "";
 }
 
 namespace {
@@ -288,11 +334,12 @@ int shell_value(const std::string& text, const char* key) {
     size_t at = text.find(std::string(key) + "=");
     return at == std::string::npos ? -1 : atoi(text.c_str() + at + strlen(key) + 1);
 }
+// Wine keeps the X window of each top-level window in this property.
+uintptr_t x_window_of(HWND window) { return reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window")); }
 }  // namespace
 
 bool e2e_x_geometry(HWND window, RECT* out) {
-    // Wine keeps the X window of each top-level window in this property.
-    uintptr_t x_window = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+    uintptr_t x_window = x_window_of(window);
     if (!x_window) return false;
     std::string g = e2e_unix_output("xdotool getwindowgeometry --shell " + std::to_string(x_window), 10000);
     int x = shell_value(g, "X"), y = shell_value(g, "Y"), w = shell_value(g, "WIDTH"), h = shell_value(g, "HEIGHT");
@@ -306,11 +353,11 @@ bool e2e_display_size(int* width, int* height) {
     return sscanf(g.c_str(), "%d %d", width, height) == 2;
 }
 
-bool e2e_x_pointer_over(HWND window, POINT screen) {
-    uintptr_t x_window = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
-    if (!x_window) return false;
-    std::string at = std::to_string(screen.x) + " " + std::to_string(screen.y);
-    std::string under = e2e_unix_output("xdotool mousemove " + at + " getmouselocation --shell", 10000);
+bool e2e_x_pointer_over(HWND window, POINT at) {
+    uintptr_t x_window = x_window_of(window);
+    if (!x_window || !ClientToScreen(window, &at)) return false;
+    std::string under = e2e_unix_output("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) +
+                                            " getmouselocation --shell", 10000);
     int top = shell_value(under, "WINDOW");
     if (top <= 0) return false;
     if (static_cast<uintptr_t>(top) == x_window) return true;
@@ -321,7 +368,7 @@ bool e2e_x_pointer_over(HWND window, POINT screen) {
 }
 
 bool e2e_x_focus_on(HWND window) {
-    uintptr_t x_window = reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window"));
+    uintptr_t x_window = x_window_of(window);
     std::string focus = e2e_unix_output("xdotool getwindowfocus", 10000);
     return x_window && strtoul(focus.c_str(), nullptr, 10) == x_window;
 }
@@ -335,4 +382,8 @@ std::vector<std::string> e2e_snapshot_files() {
     while (FindNextFileA(find, &f));
     FindClose(find);
     return out;
+}
+
+void e2e_remove_snapshots() {
+    for (const std::string& f : e2e_snapshot_files()) DeleteFileA(f.c_str());
 }

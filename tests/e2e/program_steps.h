@@ -23,16 +23,24 @@ inline HWND open_playlist(E2eProgram* program, HWND viewer) {
     return dialog ? GetDlgItem(dialog, 1000) : nullptr;
 }
 
-inline HWND wait_exit_box(E2eProgram* program) {
-    return e2e_wait_window(program->pid, "#32770", "Exit Tavlin Media Player", 10000);
+inline HWND wait_box(E2eProgram* program, const char* caption) {
+    return e2e_wait_window(program->pid, "#32770", caption, 20000);
 }
+
+// Waits for a box of the program with this caption, keeps its text, presses
+// the button and waits for the box to go; false when none came or it stayed.
+inline bool answer_box(E2eProgram* program, const char* caption, int button, std::string* text = nullptr) {
+    HWND box = wait_box(program, caption);
+    if (box && text) *text = e2e_box_text(box);
+    if (box) e2e_press(box, button);
+    return box && e2e_wait_until([&] { return !IsWindow(box); }, 10000);
+}
+#define EXIT_BOX "Exit Tavlin Media Player"
 
 // Answers Yes to the exit confirmation and expects exit code 0.
 inline void close_player(E2eProgram* program, HWND viewer) {
     PostMessageA(viewer, WM_CLOSE, 0, 0);
-    HWND box = wait_exit_box(program);
-    ASSERT_TRUE(box != nullptr);
-    e2e_press(box, IDYES);
+    ASSERT_TRUE(answer_box(program, EXIT_BOX, IDYES));
     DWORD code = 99;
     ASSERT_TRUE(e2e_wait_exit(program, 15000, &code)) << "did not end";
     EXPECT_EQ(code, 0u);

@@ -1,25 +1,6 @@
-#include <stdlib.h>
-#include <string.h>
-
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
-#include "program_steps.h"
-
-namespace {
-
-// A clip that plays: the running copy opens the first file it is handed, and
-// a file that cannot be played would hold it in the error report.
-std::string playable_clip() {
-    const char* dir = getenv("TAVLIN_CLIPS");
-    std::ifstream in(std::string(dir ? dir : ".") + "\\red.avi", std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-}  // namespace
+#include "viewer_steps.h"
 
 // A hundred second launches at once, while a file plays and the About box runs
 // a modal loop of its own: each leaves with exit code 0 and no window of its
@@ -28,10 +9,7 @@ TEST(Handoff, AHundredLaunchesAtOnceLoseNoFileEvenDuringAModalWindow) {
     std::string dir = e2e_scratch_dir("handoff100");
     E2eProgram first;
     const int launches = 100;
-    std::string playing = dir + "\\playing.avi";
-    CopyFileA((std::string(getenv("TAVLIN_CLIPS") ? getenv("TAVLIN_CLIPS") : ".") + "\\long.avi").c_str(),
-              playing.c_str(), FALSE);
-    HWND viewer = start_player(&first, "\"" + playing + "\"");
+    HWND viewer = start_player(&first, ::quoted(copy_clip("long.avi", dir + "\\playing.avi")));
     ASSERT_TRUE(viewer);
     HWND list = open_playlist(&first, viewer);
     ASSERT_TRUE(list);
@@ -40,19 +18,18 @@ TEST(Handoff, AHundredLaunchesAtOnceLoseNoFileEvenDuringAModalWindow) {
     HWND about = e2e_wait_window(first.pid, "#32770", "About " TITLE, 10000);
     ASSERT_TRUE(about);
 
-    const std::string clip = playable_clip();
-    ASSERT_GT(clip.size(), 1000u) << "the test run makes the clips and names their folder in TAVLIN_CLIPS";
-    std::vector<std::string> expected = {"playing.avi"};
-    std::vector<std::string> paths;
+    // Clips that play: the running copy opens the first file it is handed, and
+    // a file that cannot be played would hold it in the error report.
+    std::vector<std::string> expected = {"playing.avi"}, paths;
     for (int i = 0; i < launches; i++) {
         // Names of different lengths, so a torn or mixed-up path would show.
-        std::string name = "clip " + std::to_string(i) + std::string(i, 'z') + ".avi";
-        paths.push_back(e2e_make_file(dir + "\\" + name, clip));
-        expected.push_back(name);
+        expected.push_back("clip " + std::to_string(i) + std::string(i, 'z') + ".avi");
+        paths.push_back(dir + "\\" + expected.back());
+        ASSERT_TRUE(CopyFileA(clip("red.avi").c_str(), paths.back().c_str(), FALSE)) << "no clips in TAVLIN_CLIPS";
     }
     DWORD start = GetTickCount();
     std::vector<E2eProgram> senders(launches);
-    for (int i = 0; i < launches; i++) ASSERT_TRUE(e2e_start(&senders[i], "\"" + paths[i] + "\""));
+    for (int i = 0; i < launches; i++) ASSERT_TRUE(e2e_start(&senders[i], ::quoted(paths[i])));
     bool sender_made_window = false;
     // One deadline for all of them, so a stall fails the test in good time
     // (and its copies are ended) instead of running into the run's timeout.
@@ -87,11 +64,8 @@ TEST(Handoff, AHundredLaunchesAtOnceLoseNoFileEvenDuringAModalWindow) {
 // still takes a launch's file at once, and lists it once the thread is free.
 TEST(Handoff, ALaunchIsAnsweredWhileTheRunningCopyIsBusy) {
     std::string dir = e2e_scratch_dir("handoffbusy");
-    const std::string clip = playable_clip();
-    std::string first_file = e2e_make_file(dir + "\\first.avi", clip);
-    std::string second_file = e2e_make_file(dir + "\\second.avi", clip);
     E2eProgram first, second;
-    HWND viewer = start_player(&first, "\"" + first_file + "\"");
+    HWND viewer = start_player(&first, ::quoted(copy_clip("red.avi", dir + "\\first.avi")));
     ASSERT_TRUE(viewer);
     HWND list = open_playlist(&first, viewer);
     ASSERT_TRUE(list);
@@ -99,7 +73,8 @@ TEST(Handoff, ALaunchIsAnsweredWhileTheRunningCopyIsBusy) {
     ASSERT_TRUE(ui);
     ASSERT_NE(SuspendThread(ui), static_cast<DWORD>(-1));
     DWORD code = 99;
-    bool left = e2e_start(&second, "\"" + second_file + "\"") && e2e_wait_exit(&second, 30000, &code);
+    std::string second_file = copy_clip("red.avi", dir + "\\second.avi");
+    bool left = e2e_start(&second, ::quoted(second_file)) && e2e_wait_exit(&second, 30000, &code);
     ResumeThread(ui);
     CloseHandle(ui);
     EXPECT_TRUE(left);
@@ -112,41 +87,18 @@ TEST(Handoff, ALaunchIsAnsweredWhileTheRunningCopyIsBusy) {
     e2e_stop(&first);
 }
 
-namespace {
-
-BOOL CALLBACK count_viewer(HWND w, LPARAM p) {
-    char name[32] = "";
-    GetClassNameA(w, name, sizeof name);
-    if (strcmp(name, "tavlin_viewer") == 0) ++*reinterpret_cast<int*>(p);
-    return TRUE;
-}
-
-int viewers_on_screen() {
-    int n = 0;
-    EnumWindows(count_viewer, reinterpret_cast<LPARAM>(&n));
-    return n;
-}
-
-}  // namespace
-
 // Ten launches at once with no copy running, as the shell starts a selection
 // of ten files: one player takes them all, lists them in the folder's order
 // (numbers by their value) and plays the first; the other nine leave.
 TEST(Handoff, TenLaunchesAtOnceMakeOnePlayerThatPlaysTheFirstInNameOrder) {
     std::string dir = e2e_scratch_dir("burst");
-    const char* clips = getenv("TAVLIN_CLIPS");
-    std::vector<std::string> expected, paths;
-    for (int i = 1; i <= 10; i++) {
-        std::string name = "Clip " + std::to_string(i) + ".avi";
-        // The first in order is red; the others green, so the screen tells which plays.
-        std::string from = std::string(clips ? clips : ".") + (i == 1 ? "\\red.avi" : "\\wide.avi");
-        ASSERT_TRUE(CopyFileA(from.c_str(), (dir + "\\" + name).c_str(), FALSE)) << from;
-        expected.push_back(name);
-        paths.push_back(dir + "\\" + name);
-    }
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 10; i++) expected.push_back("Clip " + std::to_string(i) + ".avi");
     std::vector<E2eProgram> launches(10);
     const int scrambled[10] = {6, 2, 9, 0, 4, 8, 1, 7, 3, 5};
-    for (int i = 0; i < 10; i++) ASSERT_TRUE(e2e_start(&launches[i], "\"" + paths[scrambled[i]] + "\""));
+    // The first in order is red; the others green, so the screen tells which plays.
+    for (int i = 0; i < 10; i++) copy_clip(i == 0 ? "red.avi" : "wide.avi", dir + "\\" + expected[i]);
+    for (int i = 0; i < 10; i++) ASSERT_TRUE(e2e_start(&launches[i], ::quoted(dir + "\\" + expected[scrambled[i]])));
     E2eProgram* player = nullptr;
     int left = 0;
     EXPECT_TRUE(e2e_wait_until([&] {
@@ -160,18 +112,12 @@ TEST(Handoff, TenLaunchesAtOnceMakeOnePlayerThatPlaysTheFirstInNameOrder) {
         else EXPECT_TRUE(e2e_wait_exit(&l, 0, &code) && code == 0) << code;
     }
     ASSERT_TRUE(player);
-    EXPECT_EQ(viewers_on_screen(), 1);
+    EXPECT_EQ(e2e_windows(0, "tavlin_viewer").size(), 1u);
     HWND viewer = e2e_wait_window(player->pid, "tavlin_viewer", nullptr, 10000);
     ASSERT_TRUE(viewer);
     // The first in that order plays: red at the top of the picture, clear of the strip.
-    PostMessageA(viewer, WM_COMMAND, 40008, 0);  // the strip hidden
-    auto red_on_top = [&] {
-        int w, h;
-        std::vector<uint32_t> shot = e2e_capture_client(viewer, &w, &h);
-        uint32_t p = w > 0 && h > 40 ? shot[40 * w + w / 2] : 0;
-        return ((p >> 16) & 255) > 180 && ((p >> 8) & 255) < 70;
-    };
-    EXPECT_TRUE(e2e_wait_until(red_on_top, 10000)) << "the first file is not the one playing";
+    hide_player(player, viewer);
+    EXPECT_TRUE(top_shows(viewer, is_red, 10000)) << "the first file is not the one playing";
     HWND list = open_playlist(player, viewer);
     std::vector<std::string> got;
     e2e_wait_until([&] { return (got = e2e_list_items(list)).size() >= 10; }, 15000);

@@ -1,20 +1,10 @@
 // Journeys a user takes through full screen, the popup menu, error boxes and
 // back, with real keys and clicks, checked as the X server stacks the windows.
-#include <string.h>
-
 #include "viewer_steps.h"
 
 namespace {
 
-const POINT PAUSE = {177, 58}, PLAY = {86, 58}, PREVIOUS = {38, 58};
-const int SEEK_BAR_LEFT = 186;
-
-// The strip's control is what a click there would reach.
-bool strip_under_pointer(HWND player, POINT control) {
-    POINT at = control;
-    ClientToScreen(player, &at);
-    return e2e_x_pointer_over(player, at);
-}
+using namespace strip;
 
 bool windowed(HWND viewer) {
     RECT x;
@@ -23,34 +13,11 @@ bool windowed(HWND viewer) {
            e2e_display_size(&dw, &dh) && x.right - x.left < dw;
 }
 
-// A real click of the given button at client coordinates.
-void click_button(HWND window, int x, int y, int button) {
-    POINT at = {x, y};
-    ClientToScreen(window, &at);
-    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click " +
-                     std::to_string(button), 10000);
-}
-
 // Whether any popup menu of the program is on the screen.
-struct MenuSearch {
-    DWORD pid;
-    bool found;
-};
-
-BOOL CALLBACK look_for_menu(HWND w, LPARAM p) {
-    MenuSearch* s = reinterpret_cast<MenuSearch*>(p);
-    DWORD owner = 0;
-    char name[16] = "";
-    GetWindowThreadProcessId(w, &owner);
-    GetClassNameA(w, name, sizeof name);
-    if (owner == s->pid && strcmp(name, "#32768") == 0 && IsWindowVisible(w)) s->found = true;
-    return !s->found;
-}
-
 bool menu_shown(DWORD pid) {
-    MenuSearch search = {pid, false};
-    EnumWindows(look_for_menu, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND menu : e2e_windows(pid, "#32768"))
+        if (IsWindowVisible(menu)) return true;
+    return false;
 }
 
 // What a lost click may have reached, for the log of a failed run.
@@ -72,7 +39,7 @@ void enter_full_screen(HWND viewer, HWND player) {
     // and presses Return again when it was not taken.
     bool focused = false, full = false;
     for (int attempt = 0; attempt < 3 && !focused; attempt++) {
-        click_button(viewer, 30, 30, 1);
+        click(viewer, 30, 30);
         focused = e2e_wait_until([&] { return GetForegroundWindow() == viewer && e2e_x_focus_on(viewer); }, 5000);
     }
     ASSERT_TRUE(focused) << "the viewer never took the focus";
@@ -81,7 +48,7 @@ void enter_full_screen(HWND viewer, HWND player) {
         full = e2e_wait_until([&] { return x_full_screen(viewer); }, 8000);
     }
     ASSERT_TRUE(full);
-    EXPECT_TRUE(e2e_wait_until([&] { return strip_under_pointer(player, PAUSE); }, 5000))
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_x_pointer_over(player, PAUSE); }, 5000))
         << "the strip is hidden behind the full-screen video";
 }
 
@@ -99,7 +66,7 @@ TEST(Journey, FullScreenThePopupMenuAndEscapeLeaveEveryClickWorking) {
     int dw = 0, dh = 0;
     ASSERT_TRUE(e2e_display_size(&dw, &dh));
     // The first right click opens the menu, with the focus still on the strip.
-    click_button(viewer, dw / 2, 40, 3);
+    click(viewer, dw / 2, 40, 3);
     ASSERT_TRUE(e2e_wait_until([&] { return menu_shown(program.pid); }, 5000))
         << "no popup menu; under the pointer:\n" << what_is_under_pointer();
     ASSERT_TRUE(e2e_key("Escape"));
@@ -107,20 +74,20 @@ TEST(Journey, FullScreenThePopupMenuAndEscapeLeaveEveryClickWorking) {
     // Still in full screen the strip acts: its Pause and Play take clicks,
     // once the strip has the focus back from the menu.
     EXPECT_TRUE(e2e_wait_until([&] { return e2e_x_focus_on(player); }, 5000)) << "the strip never took the focus";
-    click(player, PAUSE.x, PAUSE.y);
+    press(player, PAUSE);
     EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000))
         << "the click did not reach the strip: " << e2e_text(viewer);
-    click(player, PLAY.x, PLAY.y);
+    press(player, PLAY);
     EXPECT_TRUE(clock_runs(viewer, 5000));
     ASSERT_TRUE(e2e_key("Escape"));
     ASSERT_TRUE(e2e_wait_until([&] { return windowed(viewer); }, 10000));
 
     // The strip is what lies under the pointer, and a press on its seek bar
     // takes the clock back to the start.
-    EXPECT_TRUE(e2e_wait_until([&] { return strip_under_pointer(player, PAUSE); }, 5000))
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_x_pointer_over(player, PAUSE); }, 5000))
         << "another window lies over the strip";
     ASSERT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 3; }, 15000));
-    click(player, SEEK_BAR_LEFT + 1, 98);
+    click(player, SEEK_BAR_LEFT + 1, SEEK_BAR_ROW);
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) <= 1; }, 5000)) << e2e_text(viewer);
     EXPECT_TRUE(clock_runs(viewer, 5000));
     close_player(&program, viewer);
@@ -137,22 +104,17 @@ TEST(Journey, AnErrorBoxInFullScreenLeavesTheStripOnTopAndActing) {
     enter_full_screen(viewer, player);
 
     // The second entry cannot be played: the error box and the question, answered.
-    HWND box = wait_box(&program, "Media Engine Error");
-    ASSERT_TRUE(box);
-    e2e_press(box, IDOK);
-    HWND proceed = wait_box(&program, "Proceed?");
-    ASSERT_TRUE(proceed);
-    e2e_press(proceed, IDNO);
-    ASSERT_TRUE(e2e_wait_until([&] { return !IsWindow(proceed); }, 5000));
-    EXPECT_TRUE(e2e_wait_until([&] { return x_full_screen(viewer) && strip_under_pointer(player, PAUSE); }, 5000))
+    ASSERT_TRUE(answer_box(&program, "Media Engine Error", IDOK));
+    ASSERT_TRUE(answer_box(&program, "Proceed?", IDNO));
+    EXPECT_TRUE(e2e_wait_until([&] { return x_full_screen(viewer) && e2e_x_pointer_over(player, PAUSE); }, 5000))
         << "the strip went behind the video";
 
     // Back to the window: the strip is on top and its buttons act.
     ASSERT_TRUE(e2e_key("Escape"));
     ASSERT_TRUE(e2e_wait_until([&] { return windowed(viewer); }, 10000));
-    EXPECT_TRUE(e2e_wait_until([&] { return strip_under_pointer(player, PAUSE); }, 5000))
+    EXPECT_TRUE(e2e_wait_until([&] { return e2e_x_pointer_over(player, PAUSE); }, 5000))
         << "the strip is under the video";
-    click(player, PREVIOUS.x, PREVIOUS.y);
+    press(player, PREVIOUS);
     EXPECT_TRUE(top_shows(viewer, is_red, 10000));
     EXPECT_TRUE(clock_runs(viewer, 5000));
     close_player(&program, viewer);

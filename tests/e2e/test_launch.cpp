@@ -1,18 +1,8 @@
-// A folder named at launch, a playlist saved as UTF-8, and a clip whose
-// name the code page lacks.
-#include <fstream>
-#include <iterator>
-
+// A clip whose name the code page lacks, by every route into the player.
 #include "../test_dib.h"
 #include "viewer_steps.h"
 
 namespace {
-
-std::wstring widen(const std::string& text) {
-    std::vector<WCHAR> wide(text.size() + 1);
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-    return wide.data();
-}
 
 std::string utf8(const std::wstring& text) {
     char out[1024] = "";
@@ -41,10 +31,10 @@ double strip_name_mismatch(HWND player, const std::wstring& name) {
     BITMAPINFOHEADER bi = test_dib_header(w, h, 32);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old_bitmap = SelectObject(memory, bitmap);
+    SelectObject(memory, bitmap);
     HFONT font = CreateFontA(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                              DEFAULT_QUALITY, DEFAULT_PITCH, "Arial");
-    HGDIOBJ old_font = SelectObject(memory, font);
+    SelectObject(memory, font);
     SetBkMode(memory, TRANSPARENT);
     SetTextColor(memory, RGB(0, 255, 255));
     RECT r = {0, 0, w, h};
@@ -52,11 +42,9 @@ double strip_name_mismatch(HWND player, const std::wstring& name) {
     DrawTextW(memory, text.c_str(), -1, &r, DT_SINGLELINE | DT_NOPREFIX);
     GdiFlush();
     std::vector<bool> expected = cyan_mask(static_cast<uint32_t*>(bits), w, {0, 0, w, h});
-    SelectObject(memory, old_font);
+    DeleteDC(memory);  // which lets go of the font and the bitmap
     DeleteObject(font);
-    SelectObject(memory, old_bitmap);
     DeleteObject(bitmap);
-    DeleteDC(memory);
 
     int sw, sh;
     std::vector<uint32_t> shot = e2e_capture_client(player, &sw, &sh);
@@ -69,62 +57,15 @@ double strip_name_mismatch(HWND player, const std::wstring& name) {
 
 }  // namespace
 
-// A folder named at launch is imported as a drop is and its first file
-// plays. A second launch hands a folder over as it hands a file, which the
-// hand-off tests take, to the same import the folder scan test checks.
-TEST(Launch, AFolderNamedAtLaunchPlays) {
-    std::string dir = e2e_scratch_dir("launch-folder");
-    CreateDirectoryA((dir + "\\first").c_str(), nullptr);
-    copy_clip("green.wmv", dir + "\\first\\green.wmv");
-    E2eProgram program;
-    HWND viewer = start_player(&program, ::quoted(dir + "\\first\\"));
-    ASSERT_TRUE(viewer);
-    hide_player(&program, viewer);
-    EXPECT_TRUE(top_shows(viewer, is_green, 15000));
-    close_player(&program, viewer);
-}
-
-// Save offers M3U8 beside M3U: choosing it gives the name its extension, and
-// the file holds the paths in UTF-8.
-TEST(Launch, SaveWritesUtf8WhenM3u8IsChosen) {
-    std::string dir = e2e_scratch_dir("save-m3u8");
-    E2eProgram program;
-    HWND viewer = start_player(&program, ::quoted(copy_clip("red.avi", dir + "\\caf\xE9.avi")));
-    ASSERT_TRUE(viewer);
-    HWND list = open_playlist(&program, viewer);
-    ASSERT_TRUE(list);
-    PostMessageA(GetParent(list), WM_COMMAND, 40022, 0);
-    HWND save = e2e_wait_window(program.pid, "#32770", "Save Playlist", 10000);
-    ASSERT_TRUE(save);
-    HWND types = GetDlgItem(save, 0x470);
-    ASSERT_EQ(SendMessageA(types, CB_SETCURSEL, 1, 0), 1) << "no second type";
-    for (WORD notice : {CBN_SELCHANGE, CBN_SELENDOK})  // as a choice with the mouse sends them
-        SendMessageA(save, WM_COMMAND, MAKEWPARAM(0x470, notice), reinterpret_cast<LPARAM>(types));
-    HWND name = GetDlgItem(save, 0x47C);  // the file name field: a combo box
-    if (!name) name = GetDlgItem(save, 0x480);  // or an edit, in the older layout
-    ASSERT_TRUE(name);
-    std::string target = dir + "\\saved";
-    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
-    e2e_press(save, IDOK);
-    std::string bytes;
-    EXPECT_TRUE(e2e_wait_until([&] {
-        std::ifstream in(target + ".m3u8", std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return !bytes.empty();
-    }, 10000));
-    EXPECT_EQ(bytes, "#EXTM3U\r\n" + dir + "\\caf\xC3\xA9.avi\r\n");
-    close_player(&program, viewer);
-}
-
 // A clip whose name this system's code page has no characters for plays from
 // the command line, the Open dialog, a dropped folder and .m3u8, and a second
 // launch; the strip shows its real name, not the short one it is opened by.
 TEST(Launch, AClipNamedInJapanesePlaysByEveryRoute) {
     const std::wstring name = L"\u65E5\u672C\u8A9E\u306E\u52D5\u753B.avi";
-    const std::wstring clip_path = widen(clip("")) + name;
+    const std::wstring clip_path = e2e_wide(clip("")) + name;
     std::string dir = e2e_scratch_dir("launch-japanese");
     CreateDirectoryA((dir + "\\folder").c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(clip_path.c_str(), (widen(dir) + L"\\folder\\" + name).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(clip_path.c_str(), (e2e_wide(dir) + L"\\folder\\" + name).c_str(), FALSE));
     std::string list = e2e_make_file(dir + "\\list.m3u8", "#EXTM3U\r\n" + utf8(clip_path) + "\r\n");
 
     E2eProgram program;
@@ -138,18 +79,14 @@ TEST(Launch, AClipNamedInJapanesePlaysByEveryRoute) {
     EXPECT_TRUE(e2e_wait_until([&] { return (mismatch = strip_name_mismatch(player, name)) < 0.1; }, 10000))
         << "the strip's name differs in " << mismatch * 100 << "% of its pixels";
 
-    auto stop = [&] {
-        PostMessageA(viewer, WM_COMMAND, 40004, 0);
-        ASSERT_TRUE(e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 10000));
-    };
-    stop();
+    ASSERT_TRUE(stop_playing(viewer));
     HWND dialog = nullptr, field = open_files_name_field(&program, viewer, &dialog);
     ASSERT_TRUE(field);
     SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(clip_path.c_str()));
     e2e_press(dialog, IDOK);
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0; }, 15000)) << "from the Open dialog";
 
-    stop();
+    ASSERT_TRUE(stop_playing(viewer));
     ASSERT_TRUE(e2e_drop(viewer, {dir + "\\folder", list}));
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 0; }, 15000)) << "from a drop";
     E2eProgram second;

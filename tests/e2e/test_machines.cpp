@@ -1,37 +1,19 @@
 // Machines unlike the test set-up: the player started from the build
 // machine's shell with a sound server of its own, or with none at all.
-#include <string.h>
-
 #include "viewer_steps.h"
 
 namespace {
-
-struct ViewerSearch {
-    HWND found;
-};
-
-BOOL CALLBACK look_for_viewer(HWND w, LPARAM p) {
-    char name[32] = "";
-    GetClassNameA(w, name, sizeof name);
-    if (strcmp(name, "tavlin_viewer") == 0) reinterpret_cast<ViewerSearch*>(p)->found = w;
-    return reinterpret_cast<ViewerSearch*>(p)->found == nullptr;
-}
 
 // Starts the player from the shell with the sound server folder given, so
 // that it finds that server or none; the program is held by its own handle.
 HWND start_from_shell(E2eProgram* program, const std::string& sound_dir, const std::string& argument) {
     std::string command = "(XDG_RUNTIME_DIR='" + sound_dir + "' $WINE '" + e2e_unix_path(e2e_program_path()) + "' '" +
                           argument + "' >/dev/null 2>&1 &)";
-    if (e2e_run_unix(command, 10000) != 0) return nullptr;
-    ViewerSearch search = {nullptr};
-    e2e_wait_until([&] {
-        EnumWindows(look_for_viewer, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    }, 30000);
-    if (!search.found) return nullptr;
-    GetWindowThreadProcessId(search.found, &program->pid);
+    HWND viewer = e2e_run_unix(command, 10000) == 0 ? e2e_wait_window(0, "tavlin_viewer", nullptr, 30000) : nullptr;
+    if (!viewer) return nullptr;
+    GetWindowThreadProcessId(viewer, &program->pid);
     program->process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, program->pid);
-    return search.found;
+    return viewer;
 }
 
 bool answers(HWND window) {
@@ -56,15 +38,11 @@ TEST(Machines, WithoutASoundDeviceVideoPlaysSilentlyAndSoundAloneIsExplained) {
         E2eProgram program;
         HWND viewer = start_from_shell(&program, unix_dir + "/none", list);
         ASSERT_TRUE(viewer);
-        HWND box = wait_box(&program, "Media Engine Error");
-        ASSERT_TRUE(box) << "no report for the sound file";
-        std::string text = e2e_box_text(box);
+        std::string text;
+        ASSERT_TRUE(answer_box(&program, "Media Engine Error", IDOK, &text)) << "no report for the sound file";
         EXPECT_NE(text.find("tone.wav"), std::string::npos) << text;
         EXPECT_NE(text.find("There is no sound output device to play this file's sound."), std::string::npos) << text;
-        e2e_press(box, IDOK);
-        HWND proceed = wait_box(&program, "Proceed?");
-        ASSERT_TRUE(proceed);
-        e2e_press(proceed, IDYES);
+        ASSERT_TRUE(answer_box(&program, "Proceed?", IDYES));
         EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 15000)) << e2e_text(viewer);
         EXPECT_TRUE(top_shows(viewer, is_red, 5000)) << "the video is not shown";
         EXPECT_FALSE(e2e_find_window(program.pid, "#32770", "Media Engine Error")) << "the video was refused";

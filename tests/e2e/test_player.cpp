@@ -6,32 +6,25 @@
 
 namespace {
 
-// Centres of the strip's controls, in its client coordinates.
-const POINT PLAY = {86, 58}, PAUSE = {177, 58}, STOP = {220, 58}, NEXT = {134, 58};
-const POINT REWIND = {58, 98}, FORWARD = {113, 98}, HIDE = {338, 18}, EXIT = {407, 18};
-
-void press(HWND player, POINT at) { click(player, at.x, at.y); }
+using namespace strip;
 
 // A user's drag from client point `at` by (dx, dy): the pointer moves once the
 // press has been taken (the window holds the mouse), and is let go once the
 // window's top-left corner is at (x, y), or after a while.
 bool drag_lands(HWND window, POINT at, int dx, int dy, int x, int y) {
-    ClientToScreen(window, &at);
-    auto run = [](const std::string& steps) { e2e_run_unix("xdotool " + steps, 10000); };
-    auto to = [](int px, int py) { return "mousemove " + std::to_string(px) + " " + std::to_string(py); };
-    run(to(at.x, at.y) + " mousedown 1");
+    e2e_pointer(window, at.x, at.y, "mousedown 1");
     e2e_wait_until([&] {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
         return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndCapture == window;
     }, 3000);
-    run(to(at.x + dx, at.y + dy));
+    e2e_pointer(window, at.x + dx, at.y + dy);  // the window is still where the press found it
     bool landed = e2e_wait_until([&] {
         RECT r;
         GetWindowRect(window, &r);
         return r.left == x && r.top == y;
     }, 3000);
-    run("mouseup 1");
+    e2e_run_unix("xdotool mouseup 1", 10000);
     return landed;
 }
 
@@ -102,10 +95,10 @@ TEST_F(Strip, SlidersFollowPlaybackAndThePointer) {
 
     press(player, PAUSE);
     ASSERT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000));
-    click(player, 303, 98);  // the middle of the seek bar: half of 12 s
+    click(player, 303, SEEK_BAR_ROW);  // the middle of the seek bar: half of 12 s
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) == 6; }, 3000)) << e2e_text(viewer);
     EXPECT_TRUE(e2e_wait_until([&] { return abs(seek_knob(player) - 303) <= 2; }, 2000)) << seek_knob(player);
-    click(player, 186, 98);  // the left end: 0
+    click(player, SEEK_BAR_LEFT, SEEK_BAR_ROW);  // the left end: 0
     EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) <= 0; }, 3000)) << e2e_text(viewer);
     EXPECT_TRUE(e2e_wait_until([&] { return abs(seek_knob(player) - 186) <= 2; }, 2000)) << seek_knob(player);
 
@@ -119,21 +112,14 @@ TEST_F(Strip, SlidersFollowPlaybackAndThePointer) {
     }
     // Dragged past the end it stops at 77 of 78, the column after the last press.
     int last = volume_knob(player);
-    POINT from = {380, 60}, past = {470, 60};
-    ClientToScreen(player, &from);
-    ClientToScreen(player, &past);
-    e2e_run_unix("xdotool mousemove " + std::to_string(from.x) + " " + std::to_string(from.y) +
-                     " mousedown 1 mousemove " + std::to_string(past.x) + " " + std::to_string(past.y) + " mouseup 1",
-                 10000);
+    e2e_pointer(player, 380, 60, "mousedown 1 mousemove_relative 90 0 mouseup 1");
     EXPECT_TRUE(e2e_wait_until([&] { return volume_knob(player) == last + 1; }, 2000)) << volume_knob(player);
 
     // The wheel: four notches down over the video, two up over the strip, a
     // twentieth of the bar each (3.9 columns), and never past its ends.
     auto wheel = [](HWND window, int button, int notches) {
-        POINT at = {40, 40};
-        ClientToScreen(window, &at);
-        e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click --repeat " +
-                         std::to_string(notches) + " --delay 50 " + std::to_string(button), 10000);
+        e2e_pointer(window, 40, 40, "click --repeat " + std::to_string(notches) + " --delay 50 " +
+                                        std::to_string(button));
     };
     wheel(viewer, 5, 4);  // from 77.1 of 78 down to 61.5
     EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 61)) <= 1; }, 3000)) << volume_knob(player);
@@ -146,11 +132,8 @@ TEST_F(Strip, SlidersFollowPlaybackAndThePointer) {
     // user takes the knob there and drags it, and the strip stays where it is.
     RECT before, after;
     GetWindowRect(player, &before);
-    POINT knob = {363 + 78, 60};
-    ClientToScreen(player, &knob);
-    auto to = [](int x, int y) { return "xdotool mousemove " + std::to_string(x) + " " + std::to_string(y); };
-    e2e_run_unix(to(knob.x, knob.y) + " mousedown 1", 10000);
-    e2e_run_unix(to(knob.x - 45, knob.y), 10000);
+    e2e_pointer(player, 363 + 78, 60, "mousedown 1");
+    e2e_pointer(player, 363 + 78 - 45, 60);
     EXPECT_TRUE(e2e_wait_until([&] { return abs(volume_knob(player) - (363 + 78 - 45)) <= 1; }, 3000))
         << "the knob stayed at " << volume_knob(player);
     e2e_run_unix("xdotool mouseup 1", 10000);
@@ -165,7 +148,7 @@ TEST_F(Strip, TooltipsShowBesideThePointerAndFade) {
     ASSERT_TRUE(bubble);
     POINT at = PLAY;
     ClientToScreen(player, &at);
-    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y), 10000);
+    e2e_pointer(player, PLAY.x, PLAY.y);
     ASSERT_TRUE(e2e_wait_until([&] { return IsWindowVisible(bubble) != 0; }, 2000)) << "no tooltip";
     RECT b;
     GetWindowRect(bubble, &b);
@@ -191,10 +174,9 @@ TEST_F(Strip, TooltipsShowBesideThePointerAndFade) {
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(bubble); }, 2500));
 
     // The pointer reaching the bubble hides it at once.
-    e2e_run_unix("xdotool mousemove " + std::to_string(at.x + 1) + " " + std::to_string(at.y), 10000);
+    e2e_pointer(player, PLAY.x + 1, PLAY.y);
     ASSERT_TRUE(e2e_wait_until([&] { return IsWindowVisible(bubble) != 0; }, 2000));
-    GetWindowRect(bubble, &b);
-    e2e_run_unix("xdotool mousemove " + std::to_string(b.left + 4) + " " + std::to_string(b.top + 4), 10000);
+    e2e_pointer(bubble, 4, 4);
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(bubble); }, 400));
     close_player(&program, viewer);
 }
@@ -238,9 +220,7 @@ TEST_F(Strip, PauseBlinksAndTheWindowButtonsAct) {
     }
 
     press(player, EXIT);  // the viewer's own question
-    HWND box = wait_exit_box(&program);
-    ASSERT_TRUE(box);
-    e2e_press(box, IDNO);
+    ASSERT_TRUE(answer_box(&program, EXIT_BOX, IDNO));
     press(player, HIDE);
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 3000));
     PostMessageA(viewer, WM_COMMAND, 40008, 0);  // "Show Player" from the viewer's menu

@@ -1,7 +1,8 @@
 // The player's choice of Wine's Direct3D renderer, seen from outside: with
 // nothing set it plays on the GDI renderer without Wine's command thread, the
-// frame still fitted and smoothed; a setting of the user's own is kept; and a
-// DirectDraw that cannot be loaded is named in the error report.
+// frame still fitted and smoothed as the Control Panel's bar sets it; a setting
+// of the user's own is kept; and a DirectDraw that cannot be loaded is named in
+// the error report.
 #include "viewer_steps.h"
 
 namespace {
@@ -41,16 +42,6 @@ struct NothingChosen {
 
 const DWORD CSMT_ON = 1;
 
-std::wstring quoted_wide(const std::string& ascii_path) {
-    return L"\"" + std::wstring(ascii_path.begin(), ascii_path.end()) + L"\"";
-}
-
-// A unique name for this run's copy of a file, by which the build machine's
-// process list tells the program started with it from any other.
-std::string unique(const char* stem) {
-    return std::string(stem) + "-" + std::to_string(GetTickCount()) + "-" + std::to_string(GetCurrentProcessId());
-}
-
 struct Direct3D {
     int command_threads = -1;  // Wine's Direct3D command threads; -1: process not found
     int gl_libraries = -1;     // OpenGL libraries mapped into the process
@@ -82,7 +73,7 @@ int smeared(HWND viewer) {
 
 TEST(Renderers, WithNothingChosenThePlayerTakesTheGdiRendererWithoutCommandThread) {
     NothingChosen nothing;
-    std::string name = unique("gdi");
+    std::string name = unique_name("gdi");
     std::string path = copy_clip("banded.avi", e2e_scratch_dir("renderers") + "\\" + name + ".avi");
     E2eProgram program;
     HWND viewer = start_playing(&program, path, 1);
@@ -98,25 +89,36 @@ TEST(Renderers, WithNothingChosenThePlayerTakesTheGdiRendererWithoutCommandThrea
     int w = 0, h = 0;
     expect_banded_fitted(viewer, &w, &h);
     // Smoothing off leaves the band's edge sharp; at its strongest it smears it.
-    PostMessageA(viewer, WM_COMMAND, 40021, 0);
-    HWND panel = e2e_wait_window(program.pid, "#32770", "Controls | " TITLE, 10000);
+    // The Control Panel's bar takes places that follow the level, its arrows
+    // clicked for real, and Cancel keeps the level.
+    HWND panel = open_controls(&program, viewer);
     ASSERT_TRUE(panel);
-    SetWindowPos(panel, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);  // off the video's middle
     HWND bar = GetDlgItem(panel, 1005);
+    auto place = [&] { return SendMessageA(bar, SBM_GETPOS, 0, 0); };
+    EXPECT_EQ(place(), 100);
     PostMessageA(panel, WM_HSCROLL, SB_LEFT, reinterpret_cast<LPARAM>(bar));
     int sharp = 99;
     EXPECT_TRUE(e2e_wait_until([&] { return (sharp = smeared(viewer)) <= 3; }, 3000)) << sharp;
     PostMessageA(panel, WM_HSCROLL, SB_RIGHT, reinterpret_cast<LPARAM>(bar));
     EXPECT_TRUE(e2e_wait_until([&] { return smeared(viewer) >= sharp + 3; }, 8000)) << smeared(viewer);
+    EXPECT_TRUE(e2e_wait_until([&] { return place() == 191; }, 3000)) << "the last place, for the level of 200";
+    // Right sets 192 from the bar's 191, shown at 191 still; left then sets 190.
+    RECT r;
+    GetClientRect(bar, &r);
+    click(bar, r.right - 4, r.bottom / 2);
+    click(bar, 4, r.bottom / 2);
+    EXPECT_TRUE(e2e_wait_until([&] { return place() == 190; }, 3000));
     e2e_press(panel, IDCANCEL);
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindow(panel); }, 3000));
+    ASSERT_TRUE(panel = open_controls(&program, viewer));
+    EXPECT_EQ(SendMessageA(GetDlgItem(panel, 1005), SBM_GETPOS, 0, 0), 190) << "Cancel kept the level";
     close_player(&program, viewer);
 }
 
 TEST(Renderers, AUsersOwnDirect3DSettingIsKept) {
     NothingChosen nothing;
     std::string dir = e2e_scratch_dir("renderers-own");
-    std::string name = unique("own");
+    std::string name = unique_name("own");
     std::string path = copy_clip("banded.avi", dir + "\\" + name + ".avi");
     // The user's command thread, for all programs.
     {
@@ -130,14 +132,14 @@ TEST(Renderers, AUsersOwnDirect3DSettingIsKept) {
         if (viewer) close_player(&program, viewer);
     }
     // The same for this program alone, under whatever name its file has.
-    std::string renamed = unique("renamed");
+    std::string renamed = unique_name("renamed");
     std::string exe = dir + "\\" + renamed + ".exe";
     ASSERT_TRUE(CopyFileA(e2e_program_path().c_str(), exe.c_str(), FALSE));
     std::string app_key = "Software\\Wine\\AppDefaults\\" + renamed + ".exe";
     nothing.made = {app_key + "\\Direct3D", app_key};
     set_value(nothing.made[0], "csmt", REG_DWORD, &CSMT_ON, sizeof CSMT_ON);
     E2eProgram program;
-    EXPECT_TRUE(e2e_start_program(&program, exe, quoted_wide(path)));
+    EXPECT_TRUE(e2e_start_program(&program, exe, e2e_wide(::quoted(path))));
     HWND viewer = e2e_wait_window(program.pid, "tavlin_viewer", nullptr, 30000);
     EXPECT_TRUE(viewer && e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 15000));
     EXPECT_TRUE(e2e_wait_until([&] { return direct3d_of(renamed).command_threads == 1; }, 5000))
@@ -153,12 +155,9 @@ TEST(Renderers, ADirectDrawThatCannotBeLoadedIsNamedInTheErrorReport) {
     E2eProgram program;
     HWND viewer = start_player(&program, quoted(clip("banded.avi")));
     ASSERT_TRUE(viewer);
-    HWND box = wait_box(&program, "Media Engine Error");
-    ASSERT_TRUE(box);
-    std::string text = e2e_box_text(box);
+    std::string text;
+    ASSERT_TRUE(answer_box(&program, "Media Engine Error", IDOK, &text));
     EXPECT_NE(text.find("ddraw.dll"), std::string::npos) << text;
     EXPECT_NE(text.find("DirectX Initialization failed"), std::string::npos) << text;
-    e2e_press(box, IDOK);
-    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindow(box); }, 5000));
     close_player(&program, viewer);
 }

@@ -50,11 +50,9 @@ TEST(Startup, ShowsTheViewerWithTheLogoAndExitsOnlyWhenConfirmed) {
     // The question asked before it ends ("No" the strip's Exit takes); "Yes"
     // ends it with exit code 0.
     PostMessageA(viewer, WM_CLOSE, 0, 0);
-    HWND box = wait_exit_box(&program);
-    ASSERT_TRUE(box);
-    EXPECT_EQ(e2e_box_text(box), "Do you wish to exit Tavlin Media Player?");
-    e2e_press(box, IDNO);
-    EXPECT_TRUE(e2e_wait_until([&] { return !IsWindow(box); }, 5000));
+    std::string text;
+    EXPECT_TRUE(answer_box(&program, EXIT_BOX, IDNO, &text));
+    EXPECT_EQ(text, "Do you wish to exit Tavlin Media Player?");
     close_player(&program, viewer);
 }
 

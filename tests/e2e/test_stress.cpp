@@ -27,6 +27,8 @@ const int ENTRIES = 3;
 enum Kind { PAUSE, PLAY, SEEK, LEFT, RIGHT, SNAPSHOT, NEXT, PREVIOUS, STOP, PLAY_OPENING, KINDS };
 const char* const KIND_NAMES[KINDS] = {"pause", "play", "seek", "left", "right", "snapshot", "next", "previous",
                                        "stop", "play_after_stop"};
+// The viewer's menu command each sends (a seek is a press on the strip, a snapshot the C key).
+const int COMMANDS[KINDS] = {40003, 40002, 0, 40012, 40011, 0, 40013, 40014, 40004, 0};
 // The commands drawn from; a Play after a Stop opens the file again.
 // Under Wine every file opened keeps a few megabytes inside the platform's
 // decoders, and a 32-bit process runs out of room after some 350 opens: the
@@ -153,21 +155,15 @@ TEST(Stress, CommandsInRandomOrderKeepTheStateAndTheWindowAnswering) {
         std::string sent;
         for (int i = 0; i < BURST_LENGTH; i++) {
             Kind kind = DRAWN[random() % (sizeof DRAWN / sizeof DRAWN[0])];
-            int bar_x = 186 + static_cast<int>(random() % 118);  // the first half: no clip ends meanwhile
-            switch (kind) {
-            case PAUSE: PostMessageA(viewer, WM_COMMAND, 40003, 0); break;
-            case PLAY: PostMessageA(viewer, WM_COMMAND, 40002, 0); break;
-            case SEEK:
-                PostMessageA(player, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar_x, 98));
-                PostMessageA(player, WM_LBUTTONUP, 0, MAKELPARAM(bar_x, 98));
-                break;
-            case LEFT: PostMessageA(viewer, WM_COMMAND, 40012, 0); break;
-            case RIGHT: PostMessageA(viewer, WM_COMMAND, 40011, 0); break;
-            case SNAPSHOT: PostMessageA(viewer, WM_KEYDOWN, 'C', 0); break;
-            case NEXT: PostMessageA(viewer, WM_COMMAND, 40013, 0); break;
-            case PREVIOUS: PostMessageA(viewer, WM_COMMAND, 40014, 0); break;
-            case STOP: PostMessageA(viewer, WM_COMMAND, 40004, 0); break;
-            default: break;
+            // The first half of the seek bar: no clip ends meanwhile.
+            int bar_x = strip::SEEK_BAR_LEFT + static_cast<int>(random() % 118);
+            if (kind == SEEK) {
+                PostMessageA(player, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(bar_x, strip::SEEK_BAR_ROW));
+                PostMessageA(player, WM_LBUTTONUP, 0, MAKELPARAM(bar_x, strip::SEEK_BAR_ROW));
+            } else if (kind == SNAPSHOT) {
+                PostMessageA(viewer, WM_KEYDOWN, 'C', 0);
+            } else {
+                PostMessageA(viewer, WM_COMMAND, COMMANDS[kind], 0);
             }
             const char* before = expected.name();
             kind = expected.apply(kind);

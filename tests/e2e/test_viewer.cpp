@@ -1,6 +1,4 @@
-#include <stdio.h>
 #include <algorithm>
-#include <stdlib.h>
 
 #include "viewer_steps.h"
 
@@ -32,23 +30,16 @@ bool same_picture(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b
     return differ * 200 < a.size();
 }
 
-std::vector<uint32_t> shot(HWND viewer) {
-    int w, h;
-    return e2e_capture_client(viewer, &w, &h);
-}
-
 // Waits for the viewer to show the reference picture again; when it does
 // not, both are kept as label-want.bmp and label-got.bmp for a look.
 bool shows_again(HWND viewer, const std::vector<uint32_t>& want, const char* label) {
-    if (e2e_wait_until([&] { return same_picture(shot(viewer), want); }, 3000)) return true;
+    if (e2e_wait_until([&] { return same_picture(e2e_capture_client(viewer), want); }, 3000)) return true;
     int w, h;
     std::vector<uint32_t> got = e2e_capture_client(viewer, &w, &h);
     e2e_save_bmp(std::string(label) + "-got.bmp", got, w, h);
     if (want.size() == got.size()) e2e_save_bmp(std::string(label) + "-want.bmp", want, w, h);
     return false;
 }
-
-
 
 }  // namespace
 
@@ -57,7 +48,7 @@ class Viewer : public ::testing::Test {
 protected:
     std::string dir;
     E2eProgram program;
-    void SetUp() override { dir = e2e_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
+    void SetUp() override { dir = e2e_test_dir(); }
     std::string copy(const char* clip_name, const std::string& as) { return copy_clip(clip_name, dir + "\\" + as); }
     // The player started on a copy of a clip.
     HWND start_on(const char* clip_name, const std::string& as) {
@@ -85,9 +76,9 @@ TEST_F(Viewer, AspectBordersAndNoStalePictures) {
     // black before the frame lands: the reference is the settled picture.
     std::vector<uint32_t> fitted;
     EXPECT_TRUE(e2e_wait_until([&] {
-        fitted = shot(viewer);
+        fitted = e2e_capture_client(viewer);
         Sleep(300);
-        return is_red(pixel(viewer, w / 2, h / 2)) && same_picture(shot(viewer), fitted);
+        return is_red(pixel(viewer, w / 2, h / 2)) && same_picture(e2e_capture_client(viewer), fitted);
     }, 5000)) << "the fitted frame did not settle";
     PostMessageA(viewer, WM_COMMAND, 40009, 0);
     EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, 3, h / 2)); }, 5000));
@@ -104,7 +95,7 @@ TEST_F(Viewer, AspectBordersAndNoStalePictures) {
                                3000)) << "stopped";
     auto not_white = [](uint32_t p) { return (p & 0xF0F0F0) != 0xF0F0F0; };
     EXPECT_TRUE(e2e_wait_until([&] { return pixels_not(viewer, not_white) > 100; }, 3000)) << "no logo";
-    std::vector<uint32_t> idle = shot(viewer);
+    std::vector<uint32_t> idle = e2e_capture_client(viewer);
     PostMessageA(viewer, WM_COMMAND, 40008, 0);  // the strip passes over the idle viewer
     Sleep(700);
     PostMessageA(viewer, WM_COMMAND, 40008, 0);
@@ -121,9 +112,8 @@ TEST_F(Viewer, FullScreenFillsTheDisplayAndEscapeLeavesIt) {
     PostMessageA(viewer, WM_COMMAND, 40007, 0);
     EXPECT_TRUE(e2e_wait_until([&] { return x_full_screen(viewer); }, 5000));
     // The 4:3 clip on the 4:3 display: red from edge to edge.
-    int w, h;
-    std::vector<uint32_t> full = e2e_capture_client(viewer, &w, &h);
-    int dw = 0, dh = 0;
+    int w = 0, dw = 0, dh = 0;
+    e2e_capture_client(viewer, &w);
     ASSERT_TRUE(e2e_display_size(&dw, &dh));
     EXPECT_EQ(w, dw);
     EXPECT_TRUE(e2e_wait_until([&] { return is_red(pixel(viewer, 4, 4)) && is_red(pixel(viewer, dw - 5, dh - 5)); },
@@ -152,27 +142,6 @@ TEST_F(Viewer, FullScreenFillsTheDisplayAndEscapeLeavesIt) {
     EXPECT_TRUE(e2e_wait_until([&] { return x_full_screen(viewer) && IsWindowVisible(player); }, 5000));
     PostMessageA(viewer, WM_LBUTTONUP, 0, MAKELPARAM(20, 20));
     EXPECT_TRUE(e2e_wait_until([&] { return !IsWindowVisible(player); }, 5000));
-    close_player(&program, viewer);
-}
-
-TEST_F(Viewer, ThePlaylistMovesOnAtTheEndAndWraps) {
-    HWND viewer = start_on("red.avi", "red.avi");
-    ASSERT_TRUE(viewer);
-    hide_player(&program, viewer);
-    EXPECT_TRUE(top_shows(viewer, is_red, 15000));
-
-    // Alone in the list, the clip starts again at its end.
-    ASSERT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 10000));
-    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) < 1; }, 10000)) << e2e_text(viewer);
-    EXPECT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 15000)) << e2e_text(viewer);
-
-    // With a second entry the end of one file plays the next, and the last wraps to the first.
-    // The second entry is wider: back on the first, nothing of it is left.
-    std::vector<uint32_t> first = shot(viewer);
-    hand_over(copy("wide.avi", "wide.avi"));
-    EXPECT_TRUE(top_shows(viewer, is_green, 20000));
-    EXPECT_TRUE(top_shows(viewer, is_red, 20000));
-    EXPECT_TRUE(shows_again(viewer, first, "shape"));
     close_player(&program, viewer);
 }
 
@@ -210,13 +179,12 @@ TEST_F(Viewer, BrokenFilesAloneAreReportedOnceAndTheProgramRests) {
     // Alone in the list, a file that cannot be opened is reported, naming it,
     // and nothing more is asked or tried.
     // (The name is this run's own: the program's process is found by it.)
-    std::string name = "broken-" + std::to_string(GetTickCount()) + "-" + std::to_string(GetCurrentProcessId());
+    std::string name = unique_name("broken");
     HWND viewer = start_on("random.avi", name + ".avi");
     ASSERT_TRUE(viewer);
-    HWND box = wait_box(&program, "Media Engine Error");
-    ASSERT_TRUE(box);
-    EXPECT_NE(e2e_box_text(box).find(name + ".avi"), std::string::npos) << e2e_box_text(box);
-    e2e_press(box, IDOK);
+    std::string text;
+    ASSERT_TRUE(answer_box(&program, "Media Engine Error", IDOK, &text));
+    EXPECT_NE(text.find(name + ".avi"), std::string::npos) << text;
     EXPECT_FALSE(e2e_wait_window(program.pid, "#32770", "Proceed?", 3000));
     EXPECT_FALSE(e2e_find_window(program.pid, "#32770", "Media Engine Error"));
     EXPECT_EQ(e2e_text(viewer), TITLE);
@@ -256,7 +224,9 @@ TEST_F(Viewer, BrokenFilesAloneAreReportedOnceAndTheProgramRests) {
 }
 
 // A clip shorter than a second is a playback like any other: alone it
-// starts over at its end, and in a list it is played on every pass.
+// starts over at its end, and in a list it is played on every pass. The end
+// of each file plays the next and the last wraps to the first; a wider clip
+// among them leaves nothing of itself behind.
 TEST_F(Viewer, AShortClipStartsOverAndPlaysOnEveryPass) {
     auto shows_short = [](uint32_t p) { return p != 0xFFFFFFFF && !is_black(p) && !is_red(p); };
     HWND viewer = start_on("short.avi", "short.avi");
@@ -267,13 +237,8 @@ TEST_F(Viewer, AShortClipStartsOverAndPlaysOnEveryPass) {
                                10000))
         << "not shown again after its first play";
     EXPECT_FALSE(e2e_find_window(program.pid, "#32770", "Media Engine Error"));
-    close_player(&program, viewer);
 
-    E2eProgram second;
-    std::string list = copy("short.avi", "a-short.avi") + "\r\n" + copy("red.avi", "b-red.avi") + "\r\n";
-    viewer = start_player(&second, ::quoted(e2e_make_file(dir + "\\pair.m3u", list)));
-    ASSERT_TRUE(viewer);
-    hide_player(&second, viewer);
+    hand_over(copy("red.avi", "red.avi"));
     int passes = 0;
     bool short_seen = false;
     EXPECT_TRUE(e2e_wait_until([&] {
@@ -287,7 +252,13 @@ TEST_F(Viewer, AShortClipStartsOverAndPlaysOnEveryPass) {
         }
         return passes >= 3;
     }, 40000)) << passes << " passes with the short clip";
-    close_player(&second, viewer);
+    ASSERT_TRUE(e2e_wait_until([&] { return title_seconds(viewer) >= 1; }, 10000)) << "red ended early";
+    std::vector<uint32_t> red_shown = e2e_capture_client(viewer);
+    hand_over(copy("wide.avi", "wide.avi"));
+    EXPECT_TRUE(top_shows(viewer, is_green, 20000));
+    EXPECT_TRUE(top_shows(viewer, is_red, 20000));
+    EXPECT_TRUE(shows_again(viewer, red_shown, "shape"));
+    close_player(&program, viewer);
 }
 
 // A list going round with bad files among good: each bad file is reported
@@ -336,10 +307,8 @@ TEST_F(Viewer, ALoopingListReportsEachBadFileOnce) {
     PostMessageA(GetParent(rows), WM_COMMAND, MAKEWPARAM(1000, LBN_DBLCLK), reinterpret_cast<LPARAM>(rows));
     ASSERT_TRUE(wait_box(&program, "Media Engine Error"));
     HWND player = e2e_find_window(program.pid, "tavlin_player");
-    POINT play = {86, 58};
-    ClientToScreen(player, &play);
-    ASSERT_TRUE(e2e_x_pointer_over(player, play)) << "the strip's Play is covered";
-    click(player, 86, 58);
+    ASSERT_TRUE(e2e_x_pointer_over(player, strip::PLAY)) << "the strip's Play is covered";
+    press(player, strip::PLAY);
     EXPECT_TRUE(e2e_wait_until([&] {
         answer_boxes();
         return first_bad == 2;
@@ -372,10 +341,7 @@ TEST_F(Viewer, ADropReplacesThePlaylistAndPlaysItsFirstEntry) {
 TEST_F(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
     HWND viewer = start_playing(&program, clip("span60.avi"), 1);
     ASSERT_TRUE(viewer);
-    // A click brings the viewer to the front.
-    POINT at = {30, 30};
-    ClientToScreen(viewer, &at);
-    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", 10000);
+    click(viewer, 30, 30);  // brings the viewer to the front
     ASSERT_TRUE(e2e_wait_until([&] { return GetForegroundWindow() == viewer; }, 5000));
     ASSERT_TRUE(e2e_key("space"));
     EXPECT_TRUE(e2e_wait_until([&] { return clock_holds(viewer); }, 5000)) << "Space pauses";
@@ -394,19 +360,13 @@ TEST_F(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
 
     // Another program in front: Space is not ours, the media keys still are.
     E2eProgram other;
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    char notepad[] = "notepad.exe";
-    ASSERT_TRUE(CreateProcessA(nullptr, notepad, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    CloseHandle(pi.hThread);
-    other.process = pi.hProcess;
-    other.pid = pi.dwProcessId;
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    ASSERT_TRUE(e2e_start_program(&other, std::string(system) + "\\notepad.exe", L""));
     EXPECT_TRUE(e2e_wait_until([&] {
-        HWND front = GetForegroundWindow();
         DWORD pid = 0;
-        GetWindowThreadProcessId(front, &pid);
-        return front && pid == other.pid;
+        GetWindowThreadProcessId(GetForegroundWindow(), &pid);
+        return pid == other.pid;
     }, 15000));
     ASSERT_TRUE(e2e_key("space"));
     EXPECT_TRUE(clock_runs(viewer, 3000)) << "Space went to the other program";
@@ -420,7 +380,7 @@ TEST_F(Viewer, KeysActWhileOursIsInFrontAndMediaKeysAlways) {
         << e2e_text(viewer);
     e2e_stop(&other);
     // Back in front, the Space typed into the other program is not taken for ours.
-    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", 10000);
+    click(viewer, 30, 30);
     ASSERT_TRUE(e2e_wait_until([&] { return GetForegroundWindow() == viewer; }, 5000));
     Sleep(600);
     EXPECT_TRUE(clock_runs(viewer, 3000)) << "a stale Space paused the clip";

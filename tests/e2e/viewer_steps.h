@@ -6,16 +6,12 @@
 
 #include "program_steps.h"
 
-inline std::string clip(const char* name) {
-    const char* dir = getenv("TAVLIN_CLIPS");
-    return std::string(dir ? dir : ".") + "\\" + name;
-}
-
 inline std::string quoted(const std::string& path) { return "\"" + path + "\""; }
 
-inline std::string copy_clip(const char* name, const std::string& to) {
-    CopyFileA(clip(name).c_str(), to.c_str(), FALSE);
-    return to;
+// A name of this run's own, by which the build machine's process list tells
+// the program started with a file of that name from any other.
+inline std::string unique_name(const char* stem) {
+    return std::string(stem) + "-" + std::to_string(GetTickCount()) + "-" + std::to_string(GetCurrentProcessId());
 }
 
 // The playing position the title shows, in seconds; -1 when it shows none.
@@ -65,6 +61,20 @@ bool top_shows(HWND viewer, Colour colour, int timeout_ms) {
     }, timeout_ms);
 }
 
+// Stop, and the title without its clock.
+inline bool stop_playing(HWND viewer) {
+    PostMessageA(viewer, WM_COMMAND, 40004, 0);
+    return e2e_wait_until([&] { return e2e_text(viewer) == TITLE; }, 10000);
+}
+
+// The Control Panel opened from the viewer, moved to the screen's corner, clear of the video's middle.
+inline HWND open_controls(E2eProgram* program, HWND viewer) {
+    PostMessageA(viewer, WM_COMMAND, 40021, 0);
+    HWND panel = e2e_wait_window(program->pid, "#32770", "Controls | " TITLE, 10000);
+    if (panel) SetWindowPos(panel, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    return panel;
+}
+
 inline void hide_player(E2eProgram* program, HWND viewer) {
     HWND player = e2e_find_window(program->pid, "tavlin_player");
     if (player && IsWindowVisible(player)) PostMessageA(viewer, WM_COMMAND, 40008, 0);
@@ -106,25 +116,30 @@ inline HWND start_playing(E2eProgram* program, const std::string& path, int seco
     return viewer;
 }
 
-inline HWND wait_box(E2eProgram* program, const char* caption) {
-    return e2e_wait_window(program->pid, "#32770", caption, 20000);
+// A real click (of the left button, or the one given) at client coordinates of a window.
+inline void click(HWND window, int x, int y, int button = 1) {
+    e2e_pointer(window, x, y, "click " + std::to_string(button));
 }
 
-// A real click at client coordinates of a window.
-inline void click(HWND window, int x, int y) {
-    POINT at = {x, y};
-    ClientToScreen(window, &at);
-    e2e_run_unix("xdotool mousemove " + std::to_string(at.x) + " " + std::to_string(at.y) + " click 1", 10000);
+// Centres of the strip's controls, in its client coordinates, and a click on one.
+namespace strip {
+const POINT PLAY = {86, 58}, PAUSE = {177, 58}, STOP = {220, 58}, NEXT = {134, 58}, PREVIOUS = {38, 58};
+const POINT REWIND = {58, 98}, FORWARD = {113, 98}, HIDE = {338, 18}, EXIT = {407, 18};
+const int SEEK_BAR_LEFT = 186, SEEK_BAR_ROW = 98;
+}  // namespace strip
+inline void press(HWND player, POINT at) { click(player, at.x, at.y); }
+
+// The file name field of an Open or Save dialog: a combo box, or an edit in the older layout.
+inline HWND file_name_field(HWND dialog) {
+    HWND name = GetDlgItem(dialog, 0x47C);
+    return name ? name : GetDlgItem(dialog, 0x480);
 }
 
-// "Open Files..." asked of the viewer: the dialog, and its file name field
-// (a combo box, or an edit in the older layout), or null.
+// "Open Files..." asked of the viewer: the dialog, and its file name field, or null.
 inline HWND open_files_name_field(E2eProgram* program, HWND viewer, HWND* dialog) {
     PostMessageA(viewer, WM_COMMAND, 40001, 0);
     *dialog = e2e_wait_window(program->pid, "#32770", "Open", 10000);
-    if (!*dialog) return nullptr;
-    HWND name = GetDlgItem(*dialog, 0x47C);
-    return name ? name : GetDlgItem(*dialog, 0x480);
+    return *dialog ? file_name_field(*dialog) : nullptr;
 }
 
 // The red clip with its blue band, fitted into the viewer's client area of

@@ -23,29 +23,13 @@ LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
-void pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-}
+void pump() { e2e_pump_until([] { return true; }, 0); }
 
-// Pumps the window's messages while waiting for the condition.
-template <class Condition>
-bool pump_until(Condition condition, int timeout_ms) {
-    return e2e_wait_until(
-        [&] {
-            pump();
-            return condition();
-        },
-        timeout_ms);
-}
-
-void pump_for(int ms) {
-    pump_until([] { return false; }, ms);
-}
-
-std::string clip(const char* name) {
-    const char* dir = getenv("TAVLIN_CLIPS");
-    return std::string(dir ? dir : "") + "\\" + name;
+// The media events the window has had, as "0 1 2 ".
+std::string events_seen() {
+    std::string seen;
+    for (WPARAM e : g_events) seen += std::to_string(e) + " ";
+    return seen;
 }
 
 const int64_t SECOND = 10000000;
@@ -105,27 +89,16 @@ int channel_gap(uint32_t a, uint32_t b) {
     return gap;
 }
 
-// A BMP file's pixels, top-down, as the system reads the file.
-bool read_bmp(const std::string& path, Picture* out, int* w, int* h) {
-    HBITMAP b = static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (!b) return false;
-    BITMAP info;
-    GetObjectA(b, sizeof info, &info);
-    *w = info.bmWidth;
-    *h = info.bmHeight;
-    BITMAPINFO want = {};
-    want.bmiHeader.biSize = sizeof want.bmiHeader;
-    want.bmiHeader.biWidth = *w;
-    want.bmiHeader.biHeight = -*h;
-    want.bmiHeader.biPlanes = 1;
-    want.bmiHeader.biBitCount = 32;
-    out->assign(static_cast<size_t>(*w) * *h, 0);
-    HDC dc = GetDC(nullptr);
-    int rows = GetDIBits(dc, b, 0, *h, out->data(), &want, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
-    DeleteObject(b);
-    for (uint32_t& p : *out) p &= 0xFFFFFF;
-    return rows == *h;
+// Which of the decoded frames a picture is closest to, by the summed gaps distance(frame) gives.
+template <class Distance>
+int closest_frame(const std::vector<Picture>& frames, Distance distance) {
+    size_t best = 0;
+    int64_t best_sum = -1;
+    for (size_t i = 0; i < frames.size(); i++) {
+        int64_t sum = distance(frames[i]);
+        if (best_sum < 0 || sum < best_sum) best = i, best_sum = sum;
+    }
+    return static_cast<int>(best);
 }
 
 class Playback : public ::testing::Test {
@@ -134,17 +107,9 @@ protected:
     const int client_width = 400, client_height = 225;
     void SetUp() override {
         ASSERT_TRUE(getenv("TAVLIN_CLIPS")) << "the test run makes the clips and names their folder";
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = window_proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "media_test_window";
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        RegisterClassA(&wc);
         // 400 x 225 by default: a 4:3 clip leaves bars left and right.
-        RECT r = {0, 0, client_width, client_height};
-        AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-        window = CreateWindowA("media_test_window", "media", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+        window = e2e_test_window("media_test_window", window_proc, WS_OVERLAPPEDWINDOW | WS_VISIBLE, client_width,
+                                 client_height);
         ASSERT_TRUE(window);
         pump();
         media_init();
@@ -165,22 +130,18 @@ protected:
     }
     // Counts the client pixels near a colour, and the box they lie in.
     int pixels_like(uint32_t colour, RECT* box) {
-        int w, h;
+        int w, h, n = 0;
         std::vector<uint32_t> shot = e2e_capture_client(window, &w, &h);
-        int n = 0;
         *box = {w, h, -1, -1};
         for (int y = 0; y < h; y++)
             for (int x = 0; x < w; x++) {
-                uint32_t p = shot[y * w + x];
-                int d = 0;
+                int d = 0;  // the channels' gaps summed
                 for (int s = 0; s < 24; s += 8)
-                    d += abs(static_cast<int>((p >> s) & 255) - static_cast<int>((colour >> s) & 255));
+                    d += abs(static_cast<int>((shot[y * w + x] >> s) & 255) - static_cast<int>((colour >> s) & 255));
                 if (d > 60) continue;
                 n++;
-                if (x < box->left) box->left = x;
-                if (y < box->top) box->top = y;
-                if (x > box->right) box->right = x;
-                if (y > box->bottom) box->bottom = y;
+                *box = {std::min<LONG>(box->left, x), std::min<LONG>(box->top, y), std::max<LONG>(box->right, x),
+                        std::max<LONG>(box->bottom, y)};
             }
         return n;
     }
@@ -190,23 +151,23 @@ protected:
 // checked by the picture it shows, further down.
 TEST_F(Playback, SeeksLandWhereAskedAndAreClampedToTheClip) {
     ASSERT_TRUE(open("long.avi"));
-    ASSERT_TRUE(pump_until([&] { return media_get_position() > SECOND / 2; }, 5000));
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_position() > SECOND / 2; }, 5000));
     EXPECT_EQ(media_pause(), 1);
-    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
     EXPECT_EQ(media_seek(-1), 1);
-    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED && media_get_position() == 0; }, 2000));
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_state() == MEDIA_PAUSED && media_get_position() == 0; }, 2000));
     // Playing on from a seek, the clock shows the media position.
     EXPECT_EQ(media_play(), 1);
-    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PLAYING; }, 2000));
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_state() == MEDIA_PLAYING; }, 2000));
     EXPECT_EQ(media_seek(3 * SECOND), 1);
-    pump_for(500);
+    e2e_pump_until([] { return false; }, 500);
     int64_t after = media_get_position();
     EXPECT_GE(after, 3 * SECOND);
     EXPECT_LT(after, 4 * SECOND);
     // Beyond the end: the position lands on the duration and the media ends.
     EXPECT_EQ(media_seek(100 * SECOND), 1);
-    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 5000));
-    pump_until([&] { return g_events.size() >= 3; }, 2000);
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 5000));
+    e2e_pump_until([&] { return g_events.size() >= 3; }, 2000);
     EXPECT_EQ(g_events.back(), static_cast<WPARAM>(MEDIA_EVENT_END));
 }
 
@@ -219,10 +180,8 @@ TEST_F(Playback, AShortClipEndsAsPlayedACutOneFailsAndNothingWaitsAfterwards) {
     for (const char* name : {"short.avi", "stalled.avi"}) {
         g_events.clear();
         ASSERT_TRUE(open(name)) << name;
-        ASSERT_TRUE(pump_until([&] { return g_events.size() >= 3; }, 15000)) << name;
-        std::string seen;
-        for (WPARAM e : g_events) seen += std::to_string(e) + " ";
-        EXPECT_EQ(seen, strcmp(name, "short.avi") == 0 ? "0 1 2 " : "0 1 9 ") << name;
+        ASSERT_TRUE(e2e_pump_until([&] { return g_events.size() >= 3; }, 15000)) << name;
+        EXPECT_EQ(events_seen(), strcmp(name, "short.avi") == 0 ? "0 1 2 " : "0 1 9 ") << name;
         ASSERT_EQ(WaitForSingleObject(g_playback.thread, 5000), WAIT_OBJECT_0) << name;
         EXPECT_EQ(media_pause(), 0) << name;
         EXPECT_EQ(media_seek(media_get_position() + 5 * SECOND), 0) << name;
@@ -238,7 +197,7 @@ TEST_F(Playback, OtherFormatsPlayAndABrokenFileEndsCleanly) {
     for (const char* name : clips) {
         ASSERT_TRUE(open(name)) << name;
         RECT box;
-        EXPECT_TRUE(pump_until([&] { return pixels_like(0x008000, &box) > 1000; }, 4000)) << name;
+        EXPECT_TRUE(e2e_pump_until([&] { return pixels_like(0x008000, &box) > 1000; }, 4000)) << name;
         media_stop();
     }
     ASSERT_TRUE(open("tone.mp3"));
@@ -250,13 +209,12 @@ TEST_F(Playback, OtherFormatsPlayAndABrokenFileEndsCleanly) {
     pump();
     g_events.clear();
     if (open("truncated.avi")) {
-        EXPECT_TRUE(pump_until([&] {
+        EXPECT_TRUE(e2e_pump_until([&] {
             int s = media_get_state();
             return s == MEDIA_STOPPED || s == MEDIA_ERROR;
         }, 10000));
-        pump_until([&] { return g_events.size() >= 3; }, 2000);
-        std::string seen;
-        for (WPARAM e : g_events) seen += std::to_string(e) + " ";
+        e2e_pump_until([&] { return g_events.size() >= 3; }, 2000);
+        std::string seen = events_seen();
         EXPECT_TRUE(seen == "0 1 2 " || seen == "0 1 9 ") << seen;
     } else {
         pump();
@@ -271,7 +229,7 @@ TEST_F(Playback, AudioOnlyShowsItsStatusAndFailuresAreReported) {
     EXPECT_EQ(has_video, 0);
     EXPECT_EQ(media_snapshot(), 0);
     RECT box;
-    EXPECT_TRUE(pump_until([&] { return pixels_like(0xFFFFFF, &box) > 20; }, 3000)) << "no status text";
+    EXPECT_TRUE(e2e_pump_until([&] { return pixels_like(0xFFFFFF, &box) > 20; }, 3000)) << "no status text";
     EXPECT_GT(box.left, 100);  // centred
     EXPECT_LT(box.right, 300);
     // The volume knob's setting reaches the audio output, in hundredths of a dB.
@@ -292,10 +250,10 @@ TEST_F(Playback, AudioOnlyShowsItsStatusAndFailuresAreReported) {
     const int level = 6553;         // a tenth: -60 dB on the cubic curve
     media_set_option(MEDIA_OPTION_VOLUME, level | (level << 8));
     EXPECT_EQ(media_get_option(MEDIA_OPTION_VOLUME), level | (level << 8));
-    EXPECT_TRUE(pump_until([&] { return output_volume() == -6000; }, 2000)) << output_volume();
+    EXPECT_TRUE(e2e_pump_until([&] { return output_volume() == -6000; }, 2000)) << output_volume();
     media_set_option(MEDIA_OPTION_VOLUME, 0);
-    EXPECT_TRUE(pump_until([&] { return output_volume() == -10000; }, 2000)) << output_volume();
-    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 8000));
+    EXPECT_TRUE(e2e_pump_until([&] { return output_volume() == -10000; }, 2000)) << output_volume();
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_state() == MEDIA_STOPPED; }, 8000));
     media_stop();
 
     g_events.clear();
@@ -318,10 +276,10 @@ TEST_F(Playback, SnapshotsHoldTheWholeFrameSmoothedAsItWasShown) {
     ASSERT_EQ(frames.size(), 150u) << "ffmpeg's own decoding of the clip";
     std::vector<Picture> soft;
     for (const Picture& f : frames) soft.push_back(smoothed(f, HUES_W, HUES_H, 100));
-    for (const std::string& f : e2e_snapshot_files()) DeleteFileA(f.c_str());
+    e2e_remove_snapshots();
     ASSERT_TRUE(open("hues.avi"));
     EXPECT_EQ(media_seek(2 * SECOND), 1);  // where the colour turns
-    ASSERT_TRUE(pump_until([&] { return media_get_position() >= 2 * SECOND; }, 3000));
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_position() >= 2 * SECOND; }, 3000));
     // Smoothing at its initial level, then with the top and bottom bands
     // cropped off the screen, then with smoothing off.
     const struct { int borders, level; } cases[] = {{0, 100}, {1, 100}, {0, 0}};
@@ -329,25 +287,24 @@ TEST_F(Playback, SnapshotsHoldTheWholeFrameSmoothedAsItWasShown) {
         media_set_option(MEDIA_OPTION_BORDERS, c.borders);
         media_set_option(MEDIA_OPTION_SMOOTHING, c.level);
         int64_t from = media_get_position();
-        ASSERT_TRUE(pump_until([&] { return media_get_position() > from + SECOND / 4; }, 3000));
+        ASSERT_TRUE(e2e_pump_until([&] { return media_get_position() > from + SECOND / 4; }, 3000));
         ASSERT_EQ(media_snapshot(), 1);
-        ASSERT_TRUE(pump_until([&] { return e2e_snapshot_files().size() == 1; }, 5000)) << c.borders << " " << c.level;
+        ASSERT_TRUE(e2e_pump_until([&] { return e2e_snapshot_files().size() == 1; }, 5000))
+            << c.borders << " " << c.level;
         Picture shot;
         int w = 0, h = 0;
-        ASSERT_TRUE(read_bmp(e2e_snapshot_files()[0], &shot, &w, &h));
+        ASSERT_TRUE(e2e_read_bmp(e2e_snapshot_files()[0], &shot, &w, &h));
         DeleteFileA(e2e_snapshot_files()[0].c_str());
         ASSERT_EQ(w, HUES_W);
         ASSERT_EQ(h, HUES_H);
         // The decoded frame it is closest to; then every pixel of it, edges
         // and bands included, within the two decoders' few levels apart.
         const std::vector<Picture>& want = c.level ? soft : frames;
-        size_t best = 0;
-        int64_t best_sum = -1;
-        for (size_t i = 0; i < want.size(); i++) {
+        int best = closest_frame(want, [&](const Picture& frame) {
             int64_t sum = 0;
-            for (size_t p = 0; p < shot.size(); p++) sum += channel_gap(shot[p], want[i][p]);
-            if (best_sum < 0 || sum < best_sum) best = i, best_sum = sum;
-        }
+            for (size_t p = 0; p < shot.size(); p++) sum += channel_gap(shot[p], frame[p]);
+            return sum;
+        });
         int strays = 0;
         std::string first;
         for (int y = 0; y < h; y++)
@@ -382,7 +339,7 @@ TEST_F(Playback, PausingKeepsThePictureAndASeekWhilePausedShowsTheNewFrame) {
         UpdateWindow(window);
         media_redraw();
         Picture shot;
-        EXPECT_TRUE(pump_until([&] { return drawn(shot = e2e_capture_client(window, &w, &h)); }, 5000))
+        EXPECT_TRUE(e2e_pump_until([&] { return drawn(shot = e2e_capture_client(window, &w, &h)); }, 5000))
             << "the paused frame was not drawn again";
         return shot;
     };
@@ -394,39 +351,36 @@ TEST_F(Playback, PausingKeepsThePictureAndASeekWhilePausedShowsTheNewFrame) {
     };
     // Which frame the screen shows, told by the flat middles of the grid's cells.
     auto frame_shown = [&](const Picture& shot) {
-        size_t best = 0;
-        int64_t best_sum = -1;
-        for (size_t i = 0; i < frames.size(); i++) {
+        return closest_frame(frames, [&](const Picture& frame) {
             int64_t sum = 0;
             for (int fy = 9; fy < HUES_H; fy += 16)
                 for (int fx = 9; fx < HUES_W; fx += 16) {
                     int x = r.left + fx * (r.right - r.left) / (HUES_W - 1);
                     int y = r.top + fy * (r.bottom - r.top) / (HUES_H - 1);
-                    sum += channel_gap(shot[y * w + x], frames[i][fy * HUES_W + fx]);
+                    sum += channel_gap(shot[y * w + x], frame[fy * HUES_W + fx]);
                 }
-            if (best_sum < 0 || sum < best_sum) best = i, best_sum = sum;
-        }
-        return static_cast<int>(best);
+            return sum;
+        });
     };
 
     // Playing the still first seconds, smoothing at its initial level: every
     // frame shows the same picture.
     ASSERT_TRUE(open("hues.avi"));
     Picture playing;
-    ASSERT_TRUE(pump_until([&] {
+    ASSERT_TRUE(e2e_pump_until([&] {
         media_get_video_rect(&r);
         playing = e2e_capture_client(window, &w, &h);
         return media_get_position() > SECOND / 2 && drawn(playing);
     }, 5000));
     EXPECT_EQ(media_pause(), 1);
-    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 2000));
     ASSERT_LT(media_get_position(), 2 * SECOND) << "paused beyond the still part";
     EXPECT_EQ(differing(playing, exposed()), 0) << "pausing changed the picture";
     // A seek while paused shows the frame at the target, and so does an
     // exposure after it: not the picture the pause began with.
     EXPECT_EQ(media_seek(3 * SECOND), 1);
     Picture sought;
-    EXPECT_TRUE(pump_until([&] { return abs(frame_shown(sought = e2e_capture_client(window, &w, &h)) - 75) <= 8; },
+    EXPECT_TRUE(e2e_pump_until([&] { return abs(frame_shown(sought = e2e_capture_client(window, &w, &h)) - 75) <= 8; },
                            5000))
         << frame_shown(sought);
     EXPECT_EQ(media_get_state(), MEDIA_PAUSED);
@@ -443,9 +397,9 @@ TEST_F(Playback, PausingKeepsThePictureAndASeekWhilePausedShowsTheNewFrame) {
     bool opened = open("hues.avi");
     media_opening_hook = nullptr;
     ASSERT_TRUE(opened);
-    ASSERT_TRUE(pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 3000));
+    ASSERT_TRUE(e2e_pump_until([&] { return media_get_state() == MEDIA_PAUSED; }, 3000));
     Picture first;
-    EXPECT_TRUE(pump_until([&] {
+    EXPECT_TRUE(e2e_pump_until([&] {
         media_get_video_rect(&r);
         return drawn(first = e2e_capture_client(window, &w, &h));
     }, 3000)) << "paused on a black picture";

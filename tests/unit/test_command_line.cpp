@@ -12,38 +12,20 @@
 #include "../../app/command_line_parse.h"
 #include "../../playlist/playlist.h"
 #include "../../ui/ui.h"
+#include "../e2e/e2e.h"
 
 namespace {
 
 class CommandLine : public ::testing::Test {
 protected:
-    std::string dir;
-    void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        dir = std::string(temp) + "tavlin cmd " + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(dir.c_str(), nullptr);
-    }
-    void TearDown() override {
-        for (auto& f : made) DeleteFileA(f.c_str());
-        RemoveDirectoryA((dir + "\\a folder.d").c_str());
-        RemoveDirectoryA((dir + "\\my album").c_str());
-        RemoveDirectoryA(dir.c_str());
-    }
-    std::string make(const std::string& name) {
-        std::string path = dir + "\\" + name;
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
-        CloseHandle(h);
-        made.push_back(path);
-        return path;
-    }
+    // A folder of each test's own, its name with a space.
+    std::string dir = e2e_test_dir("cmd ");
+    std::string make(const std::string& name) { return e2e_make_file(dir + "\\" + name, ""); }
     std::string parse(const std::string& line) {
         char out[APP_PATH_SIZE] = "sentinel";
         EXPECT_EQ(app_parse_command_line(line.c_str(), out, sizeof out), 1) << line;
         return out;
     }
-    std::vector<std::string> made;
 };
 
 bool make_shortcut(const std::string& link_path, const std::string& target) {
@@ -55,9 +37,7 @@ bool make_shortcut(const std::string& link_path, const std::string& target) {
     if (ok) ok = SUCCEEDED(link->SetPath(target.c_str()));
     if (ok) ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
     if (ok) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, MAX_PATH);
-        ok = SUCCEEDED(file->Save(wide, TRUE));
+        ok = SUCCEEDED(file->Save(e2e_wide(link_path).c_str(), TRUE));
         file->Release();
     }
     if (link) link->Release();
@@ -127,7 +107,6 @@ TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
     std::string target = make("target clip.wmv");
     std::string link = dir + "\\clip.lnk";
     ASSERT_TRUE(make_shortcut(link, target));
-    made.push_back(link);
     std::string resolved = parse(link);
     EXPECT_EQ(lstrcmpiA(resolved.c_str(), target.c_str()), 0) << resolved;
     char small[8] = "keep";  // a target that does not fit leaves the buffer alone
@@ -136,23 +115,20 @@ TEST_F(CommandLine, ResolvesLowerCaseShortcutsOnly) {
 
     std::string upper = dir + "\\CLIP2.LNK";
     ASSERT_TRUE(make_shortcut(upper, target));
-    made.push_back(upper);
     EXPECT_EQ(lstrcmpiA(parse(upper).c_str(), upper.c_str()), 0);
 
     // Reached by its short name, whose extension is ".LNK" whatever the real
     // one's: the real name tells, and capitals there still mean no shortcut.
-    WCHAR wide_link[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide_link, MAX_PATH);
-    const std::wstring folder(wide_link, wcsrchr(wide_link, '\\') + 1);
+    const std::wstring wide_link = e2e_wide(link), folder = e2e_wide(dir + "\\");
     for (const std::wstring real : {L"\u65E5\u672C.lnk", L"\u65E5\u672C.LNK"}) {
         const std::wstring beyond = folder + real;
-        ASSERT_TRUE(MoveFileW(wide_link, beyond.c_str()));
+        ASSERT_TRUE(MoveFileW(wide_link.c_str(), beyond.c_str()));
         char by_short[APP_PATH_SIZE], out[APP_PATH_SIZE];
         ASSERT_EQ(app_ansi_path(beyond.c_str(), by_short, sizeof by_short), APP_PATH_SHORT);
         ASSERT_EQ(app_parse_wide_command_line(beyond.c_str(), out, sizeof out), 1);
         const std::string expected = real.back() == L'k' ? target : by_short;
         EXPECT_EQ(lstrcmpiA(out, expected.c_str()), 0) << out;
-        MoveFileW(beyond.c_str(), wide_link);
+        MoveFileW(beyond.c_str(), wide_link.c_str());
     }
 
     // Not a shortcut at all: the path stays as it was.
@@ -197,15 +173,13 @@ DWORD WINAPI answer_box(void* p) {
 }  // namespace
 
 TEST_F(CommandLine, NamesBeyondTheCodePageGoByTheirShortNamesOrAreCountedOnce) {
-    WCHAR wide_dir[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, dir.c_str(), -1, wide_dir, MAX_PATH);
-    std::wstring japanese = std::wstring(wide_dir) + L"\\\u65E5\u672C\u8A9E.avi";
-    CloseHandle(CreateFileW(japanese.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring wide_dir = e2e_wide(dir), japanese = wide_dir + L"\\\u65E5\u672C\u8A9E.avi";
+    e2e_make_file(japanese);
     char out[APP_PATH_SIZE];
     // Names in the code page, and a short name's way from the command line to
     // the strip, are checked by the launch tests. A look-alike is another name.
     make("a.avi");
-    EXPECT_EQ(app_ansi_path((std::wstring(wide_dir) + L"\\\u0101.avi").c_str(), out, sizeof out), APP_PATH_NONE);
+    EXPECT_EQ(app_ansi_path((wide_dir + L"\\\u0101.avi").c_str(), out, sizeof out), APP_PATH_NONE);
     // Otherwise the short name, in ASCII; a plain path is shown as it stands.
     ASSERT_EQ(app_ansi_path(japanese.c_str(), out, sizeof out), APP_PATH_SHORT);
     std::string short_form = out;

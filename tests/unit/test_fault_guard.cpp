@@ -4,6 +4,7 @@
 #include "../../app/app.h"
 #include "../../app/fault_guard.h"
 #include "../../ui/ui.h"
+#include "../e2e/e2e.h"
 
 namespace {
 
@@ -33,12 +34,8 @@ TEST(FaultGuard, FaultsEndOnlyTheGuardedCall) {
     EXPECT_EQ(inner, 0);
     for (int i = 0; i < 1000; i++) ASSERT_EQ(app_run_guarded(write_through_null, nullptr), 0);
 
-    WNDCLASSA c = {};
-    c.lpfnWndProc = app_guarded_window<faulting_body, 77>;  // as the program's own windows are
-    c.hInstance = GetModuleHandleA(nullptr);
-    c.lpszClassName = "fault_guard_test";
-    ASSERT_TRUE(RegisterClassA(&c));
-    HWND window = CreateWindowA("fault_guard_test", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, c.hInstance, nullptr);
+    // Guarded as the program's own windows are.
+    HWND window = e2e_test_window("fault_guard_test", app_guarded_window<faulting_body, 77>, WS_POPUP, 10, 10);
     ASSERT_TRUE(window);
 
     EXPECT_EQ(SendMessageA(window, WM_APP, 0, 0), 77);
@@ -132,21 +129,12 @@ LRESULT CALLBACK faulting_paint(HWND window, UINT message, WPARAM wparam, LPARAM
 // A fault inside a paint ends that paint: nothing is left to repaint, so it
 // does not fault again and again.
 TEST(FaultGuard, AFaultedPaintLeavesNoPaintPending) {
-    WNDCLASSA c = {};
-    c.lpfnWndProc = app_guarded_window<faulting_paint>;
-    c.hInstance = GetModuleHandleA(nullptr);
-    c.lpszClassName = "faulting_paint_test";
-    ASSERT_TRUE(RegisterClassA(&c));
-    HWND window = CreateWindowA(c.lpszClassName, "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 40, nullptr, nullptr,
-                                c.hInstance, nullptr);
+    HWND window =
+        e2e_test_window("faulting_paint_test", app_guarded_window<faulting_paint>, WS_POPUP | WS_VISIBLE, 40, 40);
     ASSERT_TRUE(window);
     for (int round = 0; round < 3; round++) {
         InvalidateRect(window, nullptr, FALSE);
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 200;) {
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-            Sleep(5);
-        }
+        e2e_pump_until([] { return false; }, 200);
         EXPECT_FALSE(GetUpdateRect(window, nullptr, FALSE)) << "round " << round;
     }
     EXPECT_EQ(g_paints, 3);

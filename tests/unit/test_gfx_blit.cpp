@@ -117,17 +117,13 @@ TEST(PixelArithmetic, MatchesThePerChannelFormulas) {
 TEST(BlitStep, ChoosesTheStatedShiftsAndRefusesUnmappableSpans) {
     int shift;
     uint32_t step;
-    ASSERT_TRUE(gfx_blit_step(480, 480, &shift, &step));
-    EXPECT_EQ(shift, 21);
-    EXPECT_EQ(step, 1u << 21);
-    ASSERT_TRUE(gfx_blit_step(640, 320, &shift, &step));
-    EXPECT_EQ(shift, 21);
-    EXPECT_EQ(step, 1u << 20);
-    ASSERT_TRUE(gfx_blit_step(320, 640, &shift, &step));
-    EXPECT_EQ(shift, 20);
-    EXPECT_EQ(step, 1u << 21);
-    ASSERT_TRUE(gfx_blit_step(13, 13, &shift, &step));
-    EXPECT_EQ(shift, 24);
+    const struct { int d, s, shift; uint32_t step; } cases[] = {
+        {480, 480, 21, 1u << 21}, {640, 320, 21, 1u << 20}, {320, 640, 20, 1u << 21}, {13, 13, 24, 1u << 24}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(gfx_blit_step(c.d, c.s, &shift, &step)) << c.d << " " << c.s;
+        EXPECT_EQ(shift, c.shift) << c.d << " " << c.s;
+        EXPECT_EQ(step, c.step) << c.d << " " << c.s;
+    }
     EXPECT_FALSE(gfx_blit_step(53687092, 5, &shift, &step));   // d x 10 reaches 2^29
     EXPECT_FALSE(gfx_blit_step(40000000, 1, &shift, &step));   // step would be 0
     EXPECT_FALSE(gfx_blit_step(1, 2000000000, &shift, &step)); // step past 31 bits

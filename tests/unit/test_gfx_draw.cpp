@@ -148,18 +148,14 @@ TEST(FloodFill, RegionsIslandsBoundariesAndTheSeedLimit) {
     EXPECT_EQ(gfx_flood_fill(&l.s, 0, 0, 0, 2, 0, box), 1);
     EXPECT_EQ(l.count(2), 400 - 100);
     EXPECT_EQ(l.at(9, 9), 0u);  // the island stays
-    EXPECT_EQ(box[0], 0);
-    EXPECT_EQ(box[1], 0);
-    EXPECT_EQ(box[2], 19);
-    EXPECT_EQ(box[3], 19);
+    EXPECT_EQ(std::vector<int32_t>(box, box + 4), (std::vector<int32_t>{0, 0, 19, 19}));
     EXPECT_EQ(gfx_flood_fill(&l.s, 0, 0, 0, 2, 0, nullptr), 0);  // target equals the new colour
     EXPECT_EQ(gfx_flood_fill(&l.s, 20, 0, 0, 3, 0, nullptr), 0);
     EXPECT_EQ(gfx_flood_fill(&l.s, -1, 5, 0, 3, 0, nullptr), 0);
     // Boundary mode from the island: stops at the ring, box is the island.
     EXPECT_EQ(gfx_flood_fill(&l.s, 9, 9, 1, 5, 1, box), 1);
     EXPECT_EQ(l.count(5), 64);
-    EXPECT_EQ(box[0], 6);
-    EXPECT_EQ(box[3], 13);
+    EXPECT_EQ(std::vector<int32_t>(box, box + 4), (std::vector<int32_t>{6, 6, 13, 13}));
     // A seed on the boundary colour fills the run to its left and what joins it.
     l.clear(0);
     gfx_line_copy(&l.s, 10, 0, 10, 19, 1, 0);

@@ -1,7 +1,6 @@
 // The controller's limits around a media thread that does not behave: an
 // opening that hangs, a stop that gives up, and fields the two threads share.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -10,6 +9,7 @@
 #include "../../app/fault_guard.h"
 #include "../../media/media.h"
 #include "../../media/media_state.h"
+#include "../e2e/e2e.h"
 
 namespace {
 
@@ -40,18 +40,6 @@ DWORD WINAPI write_shared_text(LPVOID) {
 }
 
 const int64_t SECOND = 10000000;
-
-template <class Condition>
-bool wait_until(Condition condition, DWORD limit_ms) {
-    for (DWORD start = GetTickCount(); !condition(); Sleep(10))
-        if (GetTickCount() - start > limit_ms) return false;
-    return true;
-}
-
-std::string clip(const char* name) {
-    const char* dir = getenv("TAVLIN_CLIPS");
-    return std::string(dir ? dir : "") + "\\" + name;
-}
 
 // A hidden viewer of the test's own, playing a clip.
 HWND open_clip(const char* name) {
@@ -92,9 +80,9 @@ TEST(MediaController, RequestsAreNeitherWipedNorOverwritten) {
             EXPECT_EQ(g_playback.request, REQ_PAUSE);
         }
         SetEvent(g_let_go);
-        EXPECT_TRUE(wait_until([] { return media_get_state() == MEDIA_PAUSED; }, 5000)) << "round " << round;
+        EXPECT_TRUE(e2e_wait_until([] { return media_get_state() == MEDIA_PAUSED; }, 5000)) << "round " << round;
         EXPECT_EQ(media_play(), 1);
-        ASSERT_TRUE(wait_until([] { return media_get_state() == MEDIA_PLAYING; }, 5000));
+        ASSERT_TRUE(e2e_wait_until([] { return media_get_state() == MEDIA_PLAYING; }, 5000));
     }
     media_request_hook = nullptr;
     EXPECT_EQ(media_stop(), 1);
@@ -118,7 +106,7 @@ TEST(MediaController, AThreadHungInASeekCostsOneLimitAndKeepsItsOwnWindow) {
     media_seek_hook = hang_until_released;
     DWORD start = GetTickCount();
     EXPECT_EQ(media_seek(SECOND), 1);
-    ASSERT_TRUE(wait_until([] { return g_openings == 1; }, 10000));
+    ASSERT_TRUE(e2e_wait_until([] { return g_openings == 1; }, 10000));
     EXPECT_EQ(media_snapshot(), 0);
     EXPECT_LT(GetTickCount() - start, 25000u);
     EXPECT_EQ(media_pause(), 0);
@@ -216,7 +204,7 @@ TEST(MediaController, ASlowSnapshotWhilePausedLeavesThePlayerAnswering) {
     g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ASSERT_TRUE(open_clip("long.avi"));
     ASSERT_EQ(media_pause(), 1);
-    ASSERT_TRUE(wait_until([] { return media_get_state() == MEDIA_PAUSED; }, 5000));
+    ASSERT_TRUE(e2e_wait_until([] { return media_get_state() == MEDIA_PAUSED; }, 5000));
     media_snapshot_hook = write_slowly;
     DWORD start = GetTickCount();
     EXPECT_EQ(media_snapshot(), 1);
@@ -224,18 +212,11 @@ TEST(MediaController, ASlowSnapshotWhilePausedLeavesThePlayerAnswering) {
     EXPECT_EQ(media_play(), 1);
     EXPECT_EQ(media_is_stuck(), 0);
     SetEvent(g_release);
-    EXPECT_TRUE(wait_until([] { return media_get_state() == MEDIA_PLAYING; }, 5000));
+    EXPECT_TRUE(e2e_wait_until([] { return media_get_state() == MEDIA_PLAYING; }, 5000));
     media_snapshot_hook = nullptr;
     EXPECT_EQ(media_stop(), 1);
     CloseHandle(g_release);
-    WIN32_FIND_DATAA found;
-    for (HANDLE h = FindFirstFileA("c:\\pic\\*.bmp", &found); h != INVALID_HANDLE_VALUE;) {
-        DeleteFileA((std::string("c:\\pic\\") + found.cFileName).c_str());
-        if (!FindNextFileA(h, &found)) {
-            FindClose(h);
-            break;
-        }
-    }
+    e2e_remove_snapshots();
 }
 
 // The type name and the error text are written on the media thread and read
@@ -282,13 +263,9 @@ TEST(MediaController, AnEndIsAFailureOnlyWhenNothingPlayed) {
 // first frames still claims the eight seconds it was made with; files that
 // are no AVI, or too short to hold the header, claim nothing.
 TEST(MediaController, AnAviHeaderTellsTheLengthItWasMadeWith) {
-    std::string head(4096, '\0');
-    HANDLE f = CreateFileA(clip("stalled.avi").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    DWORD got = 0;
-    ReadFile(f, &head[0], 4096, &got, nullptr);
-    CloseHandle(f);
+    std::string head = e2e_read_file(clip("stalled.avi")).substr(0, 4096);
+    size_t got = head.size();
+    ASSERT_GT(got, 40u);
     auto bytes = [](const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); };
     EXPECT_EQ(media_declared_length(bytes(head), got), 8 * SECOND);
     EXPECT_EQ(media_declared_length(bytes(head), 40), 0) << "the header cut off";

@@ -8,22 +8,17 @@
 #include "../../media/media_state.h"
 
 TEST(MediaFit, AspectFitCropAndFill) {
-    RECT r;
-    media_fit_in(1000, 500, 640, 480, true, &r);
-    EXPECT_EQ(r.left, 167);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right - r.left, 666);
-    EXPECT_EQ(r.bottom, 500);
-    media_fit_in(400, 600, 640, 480, true, &r);  // relatively wider: full width
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.right, 400);
-    EXPECT_EQ(r.bottom - r.top, 300);
-    EXPECT_EQ(r.top, 150);
-    media_fit_in(1000, 500, 640, 480, false, &r);
-    EXPECT_EQ(r.left, 0);
-    EXPECT_EQ(r.top, 0);
-    EXPECT_EQ(r.right, 1000);
-    EXPECT_EQ(r.bottom, 500);
+    // 4:3 in a wider window: bars at the sides; in a relatively narrower one,
+    // full width; without the aspect, the whole window.
+    const struct { int w, h; bool aspect; RECT want; } fits[] = {{1000, 500, true, {167, 0, 833, 500}},
+                                                                 {400, 600, true, {0, 150, 400, 450}},
+                                                                 {1000, 500, false, {0, 0, 1000, 500}}};
+    for (const auto& f : fits) {
+        RECT r;
+        media_fit_in(f.w, f.h, 640, 480, f.aspect, &r);
+        EXPECT_TRUE(EqualRect(&r, &f.want)) << f.w << "x" << f.h << ": " << r.left << "," << r.top << "," << r.right
+                                            << "," << r.bottom;
+    }
     RECT src = {0, 0, 640, 480};
     media_crop_borders(&src);
     EXPECT_EQ(src.top, 64);  // trunc(481 * 2 / 15)

@@ -11,6 +11,7 @@
 #include "../../app/app.h"
 #include "../../app/fault_guard.h"
 #include "../../playlist/playlist.h"
+#include "../e2e/e2e.h"
 
 namespace {
 
@@ -45,32 +46,13 @@ std::vector<std::string> entries() {
 
 class PlaylistFiles : public ::testing::Test {
 protected:
-    std::string dir;
+    std::string dir = e2e_test_dir("lists ");
     void SetUp() override {
-        char temp[MAX_PATH];
-        GetTempPathA(sizeof temp, temp);
-        dir = std::string(temp) + "tavlin-lists-" + std::to_string(GetCurrentProcessId());
-        CreateDirectoryA(dir.c_str(), nullptr);
         CreateDirectoryA((dir + "\\sub").c_str(), nullptr);
         plist_reset();
     }
     std::string write(const std::string& name, const std::string& content) {
-        std::string path = dir + "\\" + name;
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD n = 0;
-        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &n, nullptr);
-        CloseHandle(h);
-        return path;
-    }
-    // A file's whole text, or "<none>".
-    static std::string read(const std::string& path) {
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return "<none>";
-        char buffer[4096];
-        DWORD n = 0;
-        ReadFile(h, buffer, sizeof buffer, &n, nullptr);
-        CloseHandle(h);
-        return std::string(buffer, n);
+        return e2e_make_file(dir + "\\" + name, content);
     }
     int load(const std::string& path) {
         char buffer[PLIST_PATH_SIZE];
@@ -195,7 +177,7 @@ TEST_F(PlaylistFiles, LoadsResolvesAndNestsWithoutLoopingForever) {
 }
 
 TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
-    auto read = [&](const std::string& name) { return PlaylistFiles::read(dir + "\\" + name); };
+    auto read = [&](const std::string& name) { return e2e_read_file(dir + "\\" + name); };
     char name[PLIST_PATH_SIZE];
     auto save = [&](const std::string& as) {
         lstrcpynA(name, (dir + "\\" + as).c_str(), sizeof name);
@@ -206,33 +188,16 @@ TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
     std::string a = write("a.avi", "x"), b = write("b.avi", "x");
     plist_append(b.c_str());
     plist_append(a.c_str());
-    ASSERT_EQ(save("list.M3U"), 1);
-    EXPECT_EQ(read("list.M3U"), "#EXTM3U\r\n" + b + "\r\n" + a + "\r\n");
+    const std::string expected = "#EXTM3U\r\n" + b + "\r\n" + a + "\r\n";
     ASSERT_EQ(save("list.txt"), 1);
     EXPECT_STREQ(name + strlen(name) - 12, "list.txt.m3u");
-    plist_reset();
-    EXPECT_EQ(load(dir + "\\list.M3U"), 1);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
-
-    // A name ending in .m3u8 is kept and gets UTF-8 without a byte-order mark,
-    // which loads back to the same list.
-    std::string accented = write("caf\xE9.avi", "x");
-    plist_reset();
-    plist_append(accented.c_str());
-    plist_append(a.c_str());
+    // A name ending in .m3u8 is kept (what it holds, UTF-8, the Unicode test and the launch test check).
     ASSERT_EQ(save("utf.m3u8"), 1);
     EXPECT_STREQ(name + strlen(name) - 8, "utf.m3u8");
-    EXPECT_EQ(read("utf.m3u8"), "#EXTM3U\r\n" + dir + "\\caf\xC3\xA9.avi\r\n" + a + "\r\n");
-    plist_reset();
-    EXPECT_EQ(load(dir + "\\utf.m3u8"), 1);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"caf\xE9.avi", "a.avi"}));
-    plist_reset();
-    plist_append(b.c_str());
-    plist_append(a.c_str());
 
     // Names up to the longest a path may be are saved whole, and a file of the
-    // user's that merely looks like a scratch name beside the target is left alone.
-    std::string expected = "#EXTM3U\r\n" + b + "\r\n" + a + "\r\n";
+    // user's that merely looks like a scratch name beside the target is left
+    // alone; the list loads back.
     write("list.M3U.part", "mine");
     ASSERT_EQ(save("list.M3U"), 1);
     EXPECT_EQ(read("list.M3U.part"), "mine");
@@ -242,6 +207,10 @@ TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
         EXPECT_EQ(read(file), expected) << length;
         DeleteFileA((dir + "\\" + file).c_str());
     }
+    EXPECT_EQ(read("list.M3U"), expected);
+    plist_reset();
+    EXPECT_EQ(load(dir + "\\list.M3U"), 1);
+    EXPECT_EQ(entries(), (std::vector<std::string>{"b.avi", "a.avi"}));
 
     // A target that cannot be written: 0, and nothing left behind.
     auto listing = [&] {
@@ -399,9 +368,7 @@ TEST_F(PlaylistFiles, AFaultWhileLoadingLeavesThePlaylistLoadable) {
 // goes back out.
 TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
     const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC.avi";  // two kanji, in UTF-8
-    WCHAR wide[MAX_PATH];
-    ASSERT_TRUE(MultiByteToWideChar(CP_UTF8, 0, (dir + "\\" + japanese).c_str(), -1, wide, MAX_PATH));
-    CloseHandle(CreateFileW(wide, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::wstring wide = e2e_make_file(e2e_wide(dir + "\\" + japanese, CP_UTF8));
     std::string url = "file:///" + dir + "/%E6%97%A5%E6%9C%AC.avi";
     std::replace(url.begin(), url.end(), '\\', '/');
     write("a.m3u8", "#EXTM3U\r\n" + japanese + "\r\n");
@@ -417,13 +384,8 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
     // A list so named is opened by a short name that keeps ".M3U" of ".m3u8":
     // still UTF-8 alone, so the code page's bytes of "cafe" name nothing.
     write("caf\xE9.avi", "x");
-    WCHAR wide_list[MAX_PATH];
-    MultiByteToWideChar(CP_UTF8, 0, (dir + "\\" + japanese + ".m3u8").c_str(), -1, wide_list, MAX_PATH);
-    HANDLE list = CreateFileW(wide_list, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(list, "caf\xE9.avi\r\n", 10, &written, nullptr);
-    CloseHandle(list);
-    EXPECT_EQ(plist_add_wide_path(wide_list), 1);
+    const std::wstring list = e2e_make_file(e2e_wide(dir + "\\" + japanese + ".m3u8", CP_UTF8), "caf\xE9.avi\r\n");
+    EXPECT_EQ(plist_add_wide_path(list.c_str()), 1);
     EXPECT_EQ(plist_count(), 5) << "a line not in UTF-8 was taken from an .m3u8";
     char path[PLIST_PATH_SIZE];
     for (int i = 0; i < 4; i++) {
@@ -431,7 +393,7 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
         WCHAR real[MAX_PATH];
         EXPECT_TRUE(app_file_exists(path)) << path;
         ASSERT_TRUE(app_long_name(path, real, MAX_PATH)) << path;
-        EXPECT_STREQ(wcsrchr(real, '\\') + 1, wcsrchr(wide, '\\') + 1);
+        EXPECT_STREQ(wcsrchr(real, '\\') + 1, wcsrchr(wide.c_str(), '\\') + 1);
     }
     ASSERT_TRUE(plist_get(path, sizeof path, 4));
     EXPECT_STREQ(plist_name_part(path), "\xC3\xA9.avi");
@@ -441,7 +403,7 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
     ASSERT_EQ(plist_save_m3u(name, sizeof name), 1);
     plist_reset();
     ASSERT_EQ(load(name), 1);
-    std::string text = read(name);
+    std::string text = e2e_read_file(name);
     EXPECT_EQ(text.find('~'), std::string::npos) << text;
     EXPECT_NE(text.find("\\" + japanese + "\r\n"), std::string::npos) << text;
     EXPECT_EQ(plist_count(), 5) << "the saved list loads back whole";
@@ -459,10 +421,11 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
         for (int i = 0; i < 80; i++) tail += "\xE6\x97\xA5";
     }
     lstrcatW(by_short, L"\\f.avi");
-    CloseHandle(CreateFileW(by_short, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    e2e_make_file(by_short);
     ASSERT_TRUE(WideCharToMultiByte(CP_ACP, 0, by_short, -1, path, sizeof path, nullptr, nullptr));
     plist_reset();
     plist_append(path);
     ASSERT_EQ(plist_save_m3u(name, sizeof name), 1) << path;
-    EXPECT_NE(read(name).find(tail + "\\f.avi\r\n"), std::string::npos) << read(name);
+    text = e2e_read_file(name);
+    EXPECT_NE(text.find(tail + "\\f.avi\r\n"), std::string::npos) << text;
 }

@@ -5,8 +5,6 @@
 TEST(TitleClock, HoursMinutesAndSecondsTruncated) {
     const int64_t second = 10000000;
     char title[128];
-    ui_format_title(title, sizeof title, (3600 + 2 * 60 + 3) * second, 2 * 3600 * second);
-    EXPECT_STREQ(title, "Tavlin Media Player 1.1 | 1:02:03 / 2:00:00");
     // Parts of a second are dropped, minutes and seconds keep two digits,
     // hours are not limited to one.
     ui_format_title(title, sizeof title, second - 1, 59 * second + second / 2);
