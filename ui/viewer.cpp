@@ -34,6 +34,7 @@ const int64_t STEP_100NS = 50000000;  // five seconds
 const DWORD SHORTEST_TRACK_MS = 1500;
 DWORD g_started_at;        // when the current playback started
 uint32_t g_waiting_serial;  // the ended playback whose next track waits for the timer
+bool g_next_waits;          // that timer runs: the short track's last frame stays on screen
 
 // Hands the playlist's current entry to the engine. With no current entry there
 // is nothing to open, and the engine keeps what it had.
@@ -242,13 +243,14 @@ void draw_logo(HWND viewer, HDC dc) {
     RestoreDC(dc, saved);
 }
 
-// Idle: the logo, or "PLAYBACK ERROR" after a failure. Playing: the media
-// thread draws the frame, asked to draw it again.
+// Idle: the logo, or "PLAYBACK ERROR" after a failure; between a very short
+// track and the next, its last frame. Playing: the media thread draws the
+// frame, asked to draw it again.
 void on_paint(HWND viewer) {
     PAINTSTRUCT ps;
     HDC dc = app_begin_paint(viewer, &ps);
     bool idle = !media_is_active();
-    if (idle && !g_show_failure) draw_logo(viewer, dc);
+    if (idle && !g_show_failure && !g_next_waits) draw_logo(viewer, dc);
     app_end_paint(viewer, &ps);
     if (idle && g_show_failure) media_draw_status(viewer, "PLAYBACK ERROR");
     if (!idle) media_redraw();
@@ -371,12 +373,19 @@ void follow_with_next(HWND viewer, uint32_t serial) {
         return;
     }
     g_waiting_serial = serial;
-    SetTimer(viewer, UI_NEXT_TRACK_TIMER, SHORTEST_TRACK_MS - played, nullptr);
+    g_next_waits = SetTimer(viewer, UI_NEXT_TRACK_TIMER, SHORTEST_TRACK_MS - played, nullptr) != 0;
+    if (!g_next_waits) PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
+}
+
+void stop_waiting_for_next(HWND viewer) {
+    KillTimer(viewer, UI_NEXT_TRACK_TIMER);
+    if (g_next_waits) InvalidateRect(viewer, nullptr, FALSE);  // the logo again, unless a file opens
+    g_next_waits = false;
 }
 
 // Nothing else was started meanwhile: the list goes on.
 void next_after_wait(HWND viewer) {
-    KillTimer(viewer, UI_NEXT_TRACK_TIMER);
+    stop_waiting_for_next(viewer);
     if (g_waiting_serial == media_get_serial() && !media_is_active())
         SendMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
 }
@@ -384,7 +393,10 @@ void next_after_wait(HWND viewer) {
 void on_media_event(HWND viewer, WPARAM code, LPARAM serial) {
     if (static_cast<uint32_t>(serial) != media_get_serial()) return;  // a playback since replaced
     switch (code) {
-    case MEDIA_EVENT_OPENING: g_show_failure = false; break;
+    case MEDIA_EVENT_OPENING:
+        g_show_failure = false;
+        stop_waiting_for_next(viewer);  // another file opens: the wait is over
+        break;
     case MEDIA_EVENT_STARTED: g_started_at = GetTickCount(); break;
     case MEDIA_EVENT_END: follow_with_next(viewer, static_cast<uint32_t>(serial)); break;
     case MEDIA_EVENT_OPEN_FAILED:
@@ -436,7 +448,7 @@ int on_command(HWND viewer, int id) {
     case CMD_PLAY: return on_play(viewer);
     case CMD_PAUSE: media_pause(); break;
     case CMD_STOP:
-        KillTimer(viewer, UI_NEXT_TRACK_TIMER);  // a Stop between two short tracks ends the list's run
+        stop_waiting_for_next(viewer);  // a Stop between two short tracks ends the list's run
         media_stop();
         break;
     case CMD_STEP_FORWARD: media_seek(media_get_position() + STEP_100NS); break;
