@@ -21,7 +21,7 @@ bool g_stuck;
 bool g_refused;  // the last open was refused for a stuck thread, not for its file
 
 const char* const RESTART_LINE =
-    "The previous file's decoder has stopped answering: restart Tavlin Media Player to play again.\n";
+    "The previous file's decoder has stopped answering: nothing can play until it does, or until Tavlin Media Player is restarted.\n";
 
 void post_event(WPARAM code) {
     if (g_playback.window) PostMessageA(g_playback.window, WM_MEDIA_EVENT, code, g_playback.serial);

@@ -184,7 +184,10 @@ void run_body(void* context) {
     media_teardown();
     g_playback.state = MEDIA_STOPPED;
     media_clear_error();
-    if (g_media.window) InvalidateRect(g_media.window, nullptr, TRUE);
+    // At an end the viewer repaints when it takes the event: after a very
+    // short clip it keeps the last frame until the next one opens.
+    if (g_media.window && (exit_code != MEDIA_EVENT_END || !g_playback.notify))
+        InvalidateRect(g_media.window, nullptr, TRUE);
     media_set_type_name("");
     if (g_playback.notify) post_event(exit_code, run->serial);
     run->completed = true;

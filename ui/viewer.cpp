@@ -23,7 +23,7 @@ POINT g_drag_point;  // pointer position at the previous step of a window drag
 // lower case, so a step through a long list of failures stays quick.
 std::unordered_set<std::string> g_failed_paths;
 uint32_t g_failed_generation;  // the list's build these paths belong to
-bool g_told_restart;  // the user knows nothing plays until the program starts again
+bool g_told_restart;  // the user knows nothing plays while a decoder does not answer
 bool g_show_failure;  // "PLAYBACK ERROR" stays in the viewer until a file opens
 bool g_box_open;      // one of the viewer's message boxes is waiting for an answer
 
@@ -366,15 +366,31 @@ void on_failure(HWND viewer, WPARAM code) {
     if (next >= 0) play_entry(viewer, next);
 }
 
+// A decoder that did not answer has let go after all (a slow machine, not
+// a hang): the list goes on from the file it held up, as if nothing had
+// happened.
+void resume_after_stuck_decoder(HWND viewer) {
+    if (!g_told_restart || media_is_stuck() || g_box_open) return;
+    g_told_restart = false;
+    char path[PLIST_PATH_SIZE];
+    if (plist_get_current(path, sizeof path) < 0) return;
+    if (!has_failed(path)) play_current_entry(viewer);
+    else if (next_playable(1) >= 0) play_entry(viewer, next_playable(1));
+    SendMessageA(g_playlist_window, PLIST_WM_REPAINT, 0, 0);
+}
+
 void follow_with_next(HWND viewer, uint32_t serial) {
     DWORD played = GetTickCount() - g_started_at;
     if (played >= SHORTEST_TRACK_MS) {
+        InvalidateRect(viewer, nullptr, TRUE);
         PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
         return;
     }
     g_waiting_serial = serial;
     g_next_waits = SetTimer(viewer, UI_NEXT_TRACK_TIMER, SHORTEST_TRACK_MS - played, nullptr) != 0;
-    if (!g_next_waits) PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
+    if (g_next_waits) return;
+    InvalidateRect(viewer, nullptr, TRUE);
+    PostMessageA(viewer, WM_COMMAND, CMD_NEXT_TRACK, 0);
 }
 
 void stop_waiting_for_next(HWND viewer) {
@@ -520,7 +536,10 @@ void on_timer(HWND viewer, WPARAM id) {
         next_after_wait(viewer);
         return;
     }
-    if (id == UI_VIEWER_TIMER) show_clock(viewer);
+    if (id == UI_VIEWER_TIMER) {
+        show_clock(viewer);
+        resume_after_stuck_decoder(viewer);
+    }
     poll_keys(viewer);
 }
 

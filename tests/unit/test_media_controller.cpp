@@ -152,7 +152,7 @@ TEST(MediaController, AFaultWhileCopyingOutLeavesTheLockFree) {
 // failures of their files. Once it ends, files open again.
 TEST(MediaController, AHangingOpenIsGivenUpAndNothingStartsBesideIt) {
     const std::string restart =
-        "The previous file's decoder has stopped answering: restart Tavlin Media Player to play again.\n";
+        "The previous file's decoder has stopped answering: nothing can play until it does, or until Tavlin Media Player is restarted.\n";
     g_openings = 0;
     g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     media_opening_hook = hang_until_released;
