@@ -50,23 +50,37 @@ bool is_absolute(const char* name) {
     return name[0] == '\\' || name[0] == '/' || (name[0] && name[1] == ':');
 }
 
+// The attributes of a file that is there, or INVALID_FILE_ATTRIBUTES for a
+// missing name and for a folder, which a list line never names.
+DWORD file_attributes(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? INVALID_FILE_ATTRIBUTES : attributes;
+}
+
 // A relative name is looked for beside the playlist first, then in the
 // current directory; the entry is stored by the full path of what was found.
-bool resolve(const char* name, const char* folder, char* out, size_t size) {
+// One question to the file system a name: a list of thousands loads at once.
+DWORD resolve(const char* name, const char* folder, char* out, size_t size) {
     char candidate[PLIST_PATH_SIZE];
-    if (is_absolute(name) || !plist_join_path(candidate, sizeof candidate, folder, name) ||
-        !app_file_exists(candidate))
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (!is_absolute(name) && plist_join_path(candidate, sizeof candidate, folder, name))
+        attributes = file_attributes(candidate);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
         lstrcpynA(candidate, name, sizeof candidate);
-    if (!app_file_exists(candidate)) return false;
+        attributes = file_attributes(candidate);
+        if (attributes == INVALID_FILE_ATTRIBUTES) return attributes;
+    }
     DWORD n = GetFullPathNameA(candidate, static_cast<DWORD>(size), out, nullptr);
-    if (n == 0 || n >= size || n > PLIST_PATH_MAX) return app_copy_text(out, size, candidate) != 0;
-    return true;
+    if ((n == 0 || n >= size || n > PLIST_PATH_MAX) && !app_copy_text(out, size, candidate))
+        return INVALID_FILE_ATTRIBUTES;
+    return attributes;
 }
 
 bool add_name(const char* name, LoadContext* c) {
     char found[PLIST_PATH_SIZE];
-    if (!resolve(name, c->folder, found, sizeof found)) return false;
-    plist_add_path(found);
+    DWORD attributes = resolve(name, c->folder, found, sizeof found);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    plist_add_found(found, attributes);
     return true;
 }
 
@@ -178,10 +192,24 @@ int plist_utf8_to_path(const char* utf8, char* out, size_t size) {
     return kind > 0 && strlen(out) <= PLIST_PATH_MAX;
 }
 
+// The media types the open dialog offers: a file named so is media, and is
+// not opened to look for a playlist's marker, which would cost a folder of
+// thousands of songs a file opening each.
+static bool named_as_media(const char* path) {
+    static const char* const media[] = {".mpg", ".mpeg", ".mpe", ".mpv", ".m1v", ".mp2", ".mp3", ".mp4",
+                                        ".mpa", ".mpv2", ".dat", ".vob", ".avi", ".wav", ".wmv", ".wma",
+                                        ".divx", ".asf", ".ogg", ".ogv", ".mid", ".midi"};
+    const char* ext = extension(path);
+    for (const char* m : media)
+        if (lstrcmpiA(ext, m) == 0) return true;
+    return false;
+}
+
 bool plist_is_playlist_file(const char* path) {
     if (has_extension(path, ".m3u") || has_extension(path, ".pls") || has_extension(path, ".m3u8") ||
         has_extension(path, ".xspf"))
         return true;
+    if (named_as_media(path)) return false;
     HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     // The first few kilobytes only: any XML file would otherwise be read

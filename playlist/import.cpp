@@ -45,6 +45,8 @@ namespace {
 int g_files_not_added;  // since the last end of an import
 int g_unopenable_files;  // there, but the system has no name for them this program can open
 
+int add_wide_found(const WCHAR* path, DWORD attributes);
+
 int add_folder(const char* folder) {
     SetCurrentDirectoryA(folder);
     // Listed in UTF-16, so names the code page has no characters for are found too.
@@ -62,10 +64,19 @@ int add_folder(const char* folder) {
         if (plist_import_skips(found.cFileName) ||
             !plist_join_wide_path(child, PLIST_PATH_SIZE, wide_folder, found.cFileName))
             continue;
-        plist_add_wide_path(child);
+        add_wide_found(child, found.dwFileAttributes);
     } while (FindNextFileW(find, &found));
     FindClose(find);
     return 1;
+}
+
+// A name the folder's listing gave, with the attributes it gave beside it:
+// asking the file system again would cost a call for every file.
+int add_wide_found(const WCHAR* path, DWORD attributes) {
+    char ansi[PLIST_PATH_SIZE];
+    int kind = app_ansi_path(path, ansi, sizeof ansi);
+    if (kind == APP_PATH_UNOPENABLE_NAME) plist_count_unopenable_name();
+    return kind > 0 ? plist_add_found(ansi, attributes) : 0;
 }
 
 }  // namespace
@@ -75,6 +86,10 @@ int plist_add_path(char* path) {
     plist_trim_separator(path);
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+    return plist_add_found(path, attributes);
+}
+
+int plist_add_found(char* path, DWORD attributes) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return add_folder(path);
     if (plist_is_playlist_file(path)) return plist_load_file(path);
 

@@ -27,14 +27,20 @@ uint32_t plist_generation();
 int plist_clear();
 int plist_append(const char* path);
 int plist_remove(int index);
+// Removes every listed row at once (any order; repeats and rows outside the
+// list count once or not at all), the current index ending where removals
+// from the highest row down would leave it; the number removed.
+int plist_remove_rows(const int* rows, int n);
 // Copy entry index (or the current one) into out, which holds size bytes.
 bool plist_get(char* out, size_t size, int index);
 int plist_get_current(char* out, size_t size);
 int plist_count();
 int plist_select(int step, bool relative);
+// Sort by name or randomize; the current index then names the entry that
+// was current, wherever it moved.
 int plist_arrange(int mode);
 const char* plist_name_part(const char* path);
-bool plist_name_goes_after(const char* a, const char* b);
+// Randomize with a given seed; the current entry stays current.
 void plist_shuffle(uint32_t seed);
 // Whether path a comes before b as a folder lists names: letter case ignored,
 // runs of digits compared by their value.
@@ -53,6 +59,9 @@ bool plist_join_wide_path(WCHAR* out, size_t count, const WCHAR* folder, const W
 // Drops one trailing backslash or slash; the new length.
 size_t plist_trim_separator(char* path);
 int plist_add_path(char* path);
+// The same for a path known to be there, with its attributes as the file
+// system gave them.
+int plist_add_found(char* path, DWORD attributes);
 // A path as the system gives it (UTF-16), added by a name the program's
 // calls open (a short name for characters the code page lacks); a file the
 // system has no such name for is left out and counted for the next telling.

@@ -23,12 +23,6 @@ int random_next() {
     return static_cast<int>((g_random_state >> 16) & 0x7FFF);
 }
 
-void swap_entries(int a, int b) {
-    PlaylistEntry t = g_entries[a];
-    g_entries[a] = g_entries[b];
-    g_entries[b] = t;
-}
-
 }  // namespace
 
 int plist_reset() {
@@ -70,6 +64,34 @@ int plist_remove(int index) {
     return 1;
 }
 
+int plist_remove_rows(const int* rows, int n) {
+    static bool doomed[PLAYLIST_CAPACITY];
+    int count = g_count > PLAYLIST_CAPACITY ? PLAYLIST_CAPACITY : g_count;
+    memset(doomed, 0, sizeof doomed);
+    for (int i = 0; i < n; i++)
+        if (rows[i] >= 0 && rows[i] < count) doomed[rows[i]] = true;
+    // The current index moves as it would through removals one at a time,
+    // from the highest index down.
+    int left = count;
+    for (int i = count - 1; i >= 0; i--) {
+        if (!doomed[i]) continue;
+        if (i == g_current) g_current = 0;
+        left--;
+        if (g_current > i) g_current--;
+        if (g_current < 0) g_current = 0;
+        if (g_current >= left) g_current = left - 1;
+    }
+    int kept = 0;
+    for (int i = 0; i < count; i++)
+        if (!doomed[i]) {
+            if (kept != i) g_entries[kept] = g_entries[i];
+            kept++;
+        }
+    memset(&g_entries[kept], 0, (count - kept) * sizeof g_entries[0]);
+    g_count = kept;
+    return count - kept;
+}
+
 bool plist_get(char* out, size_t size, int index) {
     if (index < 0 || index >= g_count) return false;
     return app_copy_text(out, size, g_entries[index].path) != 0;
@@ -101,40 +123,132 @@ const char* plist_name_part(const char* path) {
     return p ? p + 1 : path;
 }
 
-// Only the first ten characters count, bytes compare as signed, and a name
-// that is a leading part of another never moves before it.
-bool plist_name_goes_after(const char* a, const char* b) {
-    if (!a[0]) return false;
-    for (int k = 0;; k++) {
-        if (!b[k] || k >= 10) return false;
-        signed char ak = static_cast<signed char>(a[k]), bk = static_cast<signed char>(b[k]);
-        if (ak > bk) return true;
-        if (ak != bk) return false;
-        if (!a[k + 1]) return false;
+namespace {
+
+// Where each entry goes: the entry now at slot i moves to where order names
+// it, one slot at a time along each cycle of the permutation, so the table
+// needs no second copy. The current index goes with its entry.
+void apply_order(const uint16_t* from, int n) {
+    static bool placed[PLAYLIST_CAPACITY];
+    memset(placed, 0, sizeof placed);
+    int current = g_current;
+    for (int start = 0; start < n; start++) {
+        if (placed[start]) continue;
+        PlaylistEntry held = g_entries[start];
+        int at = start;
+        for (;;) {
+            placed[at] = true;
+            int source = from[at];
+            if (source == current) g_current = at;
+            if (source == start) break;
+            g_entries[at] = g_entries[source];
+            at = source;
+        }
+        g_entries[at] = held;
     }
 }
 
+// A name part as the sort sees it: its first ten bytes, each flipped so that
+// signed order becomes the order of plain numbers, read as one big-endian
+// number in two pieces, and how many of them the name has.
+struct SortKey {
+    uint64_t head;  // bytes 0 to 7
+    uint16_t tail;  // bytes 8 and 9
+    uint16_t length;
+};
+
+SortKey key_of(int entry) {
+    const unsigned char* name = reinterpret_cast<const unsigned char*>(plist_name_part(g_entries[entry].path));
+    SortKey k = {0, 0, 0};
+    while (k.length < 10 && name[k.length]) {
+        unsigned flipped = name[k.length] ^ 0x80u;
+        if (k.length < 8) k.head |= static_cast<uint64_t>(flipped) << (56 - 8 * k.length);
+        else k.tail |= static_cast<uint16_t>(flipped << (8 * (9 - k.length)));
+        k.length++;
+    }
+    return k;
+}
+
+// The name comparison on keys: the first difference counts only inside the
+// shorter name, so comparing the keys cut to that length gives it at once.
+inline bool key_goes_after(const SortKey& a, const SortKey& b) {
+    static const uint64_t head_mask[11] = {0,
+                                           0xFF00000000000000ull,
+                                           0xFFFF000000000000ull,
+                                           0xFFFFFF0000000000ull,
+                                           0xFFFFFFFF00000000ull,
+                                           0xFFFFFFFFFF000000ull,
+                                           0xFFFFFFFFFFFF0000ull,
+                                           0xFFFFFFFFFFFFFF00ull,
+                                           ~0ull,
+                                           ~0ull,
+                                           ~0ull};
+    static const uint16_t tail_mask[11] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF00, 0xFFFF};
+    int shorter = a.length < b.length ? a.length : b.length;
+    uint64_t ah = a.head & head_mask[shorter], bh = b.head & head_mask[shorter];
+    unsigned at = a.tail & tail_mask[shorter], bt = b.tail & tail_mask[shorter];
+    return ah > bh || (ah == bh && at > bt);
+}
+
+// The exchange sort's passes, swap for swap, over entry numbers: the entry a
+// pass carries along moves on while it goes after the next one. A pass ends
+// early only where the rest of it could swap nothing: past the last swap of
+// the pass before, the entries stand in order, so once the carried entry
+// stops there, every later comparison would answer as it did then. The
+// entries themselves move once, at the end.
+void sort_by_name() {
+    static SortKey keys[PLAYLIST_CAPACITY];
+    static uint16_t from[PLAYLIST_CAPACITY];
+    int n = g_count;
+    if (n < 2) return;
+    for (int i = 0; i < n; i++) {
+        keys[i] = key_of(i);
+        from[i] = static_cast<uint16_t>(i);
+    }
+    int quiet_from = n - 1;  // the step from which a step without a swap ends the pass
+    for (int pass = 0; pass < n - 1; pass++) {
+        int last_swap = -1;
+        unsigned carried = from[0];
+        SortKey carried_key = keys[carried];
+        int j = 0;
+        for (; j < n - 1; j++) {
+            unsigned next = from[j + 1];
+            const SortKey next_key = keys[next];
+            if (key_goes_after(carried_key, next_key)) {
+                from[j] = static_cast<uint16_t>(next);
+                last_swap = j;
+            } else {
+                from[j] = static_cast<uint16_t>(carried);
+                carried = next;
+                carried_key = next_key;
+                if (j >= quiet_from) break;  // the rest stands as it was
+            }
+        }
+        if (j == n - 1) from[n - 1] = static_cast<uint16_t>(carried);
+        if (last_swap < 0) break;
+        quiet_from = last_swap;
+    }
+    apply_order(from, n);
+}
+
+}  // namespace
+
 void plist_shuffle(uint32_t seed) {
+    static uint16_t from[PLAYLIST_CAPACITY];
+    for (int i = 0; i < g_count; i++) from[i] = static_cast<uint16_t>(i);
     random_seed(seed);
-    for (int j = 0; j < g_count - 1; j++) swap_entries(j, random_next() % g_count);
+    for (int j = 0; j < g_count - 1; j++) {
+        int r = random_next() % g_count;
+        uint16_t t = from[j];
+        from[j] = from[r];
+        from[r] = t;
+    }
+    apply_order(from, g_count);
 }
 
 int plist_arrange(int mode) {
-    if (mode == PLIST_SORT_BY_NAME) {
-        for (int pass = 0; pass < g_count - 1; pass++) {
-            int swaps = 0;
-            for (int j = 0; j < g_count - 1; j++) {
-                if (plist_name_goes_after(plist_name_part(g_entries[j].path),
-                                          plist_name_part(g_entries[j + 1].path))) {
-                    swap_entries(j, j + 1);
-                    swaps++;
-                }
-            }
-            if (!swaps) break;
-        }
-    } else if (mode == PLIST_RANDOMIZE) {
-        plist_shuffle(GetTickCount());
-    }
+    if (mode == PLIST_SORT_BY_NAME) sort_by_name();
+    else if (mode == PLIST_RANDOMIZE) plist_shuffle(GetTickCount());
     return g_current;
 }
 

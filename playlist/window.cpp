@@ -13,7 +13,6 @@ HWND g_playlist_window;
 namespace {
 
 const int ROW_HEIGHT = 24;
-const int MAX_SELECTED = 1024;
 
 HWND list_of(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYLIST_LIST); }
 
@@ -21,6 +20,7 @@ void refresh_list(HWND dialog) {
     HWND list = list_of(dialog);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    SendMessageA(list, LB_INITSTORAGE, plist_count(), plist_count() * 16);
     char path[PLIST_PATH_SIZE];
     for (int i = 0; plist_get(path, sizeof path, i); i++)
         SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(plist_name_part(path)));
@@ -79,13 +79,16 @@ BOOL on_measure_item(MEASUREITEMSTRUCT* item) {
     return TRUE;
 }
 
+// The selected rows, in ascending order, into a table with room for every row.
+int g_rows[PLAYLIST_CAPACITY];
+
 int selected_rows(HWND dialog, int* rows) {
-    LRESULT n = SendMessageA(list_of(dialog), LB_GETSELITEMS, MAX_SELECTED, reinterpret_cast<LPARAM>(rows));
+    LRESULT n = SendMessageA(list_of(dialog), LB_GETSELITEMS, PLAYLIST_CAPACITY, reinterpret_cast<LPARAM>(rows));
     return n > 0 ? static_cast<int>(n) : 0;
 }
 
 void play_selected(HWND dialog) {
-    int rows[MAX_SELECTED];
+    int* rows = g_rows;
     int n = selected_rows(dialog, rows);
     if (n == 0) return;
     int first = rows[0];
@@ -95,10 +98,8 @@ void play_selected(HWND dialog) {
 }
 
 void remove_selected(HWND dialog) {
-    int rows[MAX_SELECTED];
-    int n = selected_rows(dialog, rows);
-    for (int i = n - 1; i >= 0; i--) plist_remove(rows[i]);  // highest first: the others keep their places
-    if (n) SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);
+    int n = selected_rows(dialog, g_rows);
+    if (n && plist_remove_rows(g_rows, n)) SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);
 }
 
 // The list changed: the rows are rebuilt.

@@ -83,7 +83,8 @@ TEST(PlaylistWindow, RowsCommandsDropsAndOneWindow) {
 // A list too long to keep whole, given at start-up, chosen alone in the Open
 // dialog, and a folder of 20,000 files dropped on the emptied playlist window:
 // each import keeps the first 4096 files and says at once, once, how many it
-// left out; a later import that fits repeats no count.
+// left out; all of them chosen and removed go; a later import that fits
+// repeats no count.
 TEST(PlaylistWindow, ImportsTooLongKeepTheFirstFilesAndTellOnceHowManyWereLeft) {
     std::string dir = e2e_scratch_dir("playlist-full"), many = dir + "\\many";
     CreateDirectoryA(many.c_str(), nullptr);
@@ -124,6 +125,11 @@ TEST(PlaylistWindow, ImportsTooLongKeepTheFirstFilesAndTellOnceHowManyWereLeft) 
     EXPECT_TRUE(told(&program, "15904")) << "from the dropped folder";
     printf("20000 files dropped, told after %lu ms\n", static_cast<unsigned long>(GetTickCount() - start));
     EXPECT_TRUE(e2e_wait_until([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 4096; }, 10000));
+    // Every row chosen and removed: the whole list goes, not its first 1024 rows.
+    SendMessageA(list, LB_SETSEL, TRUE, -1);
+    PostMessageA(dialog_of(list), WM_COMMAND, 40019, 0);  // Remove
+    EXPECT_TRUE(e2e_wait_until([&] { return SendMessageA(list, LB_GETCOUNT, 0, 0) == 0; }, 10000))
+        << SendMessageA(list, LB_GETCOUNT, 0, 0) << " rows left";
 
     // A drop that fits: it plays, and no count from before comes with it.
     ASSERT_TRUE(e2e_drop(viewer, {clip_path}));

@@ -111,9 +111,7 @@ TEST(PlaylistStore, SortComparesTenCharactersOfTheNamePartAsSignedBytes) {
     EXPECT_EQ(entries(), (std::vector<std::string>{"\xE9t\xE9.mp3", "/music/Beta.mp3", "Song 2", "Song",
                                                    "Track 01 - Outro.mp3", "Track 01 - Intro.mp3",
                                                    "D:\\x\\a.mp3", "alpha.mp3", "C:\\y\\b.mp3"}));
-    EXPECT_EQ(plist_get_current(nullptr, 0), 4);
-    EXPECT_FALSE(plist_name_goes_after("", "a"));
-    EXPECT_FALSE(plist_name_goes_after("b", ""));
+    EXPECT_EQ(plist_get_current(nullptr, 0), 4);  // the Outro entry, where it now stands
     EXPECT_EQ(plist_arrange(7), 4);  // unknown mode: nothing happens
     EXPECT_STREQ(plist_name_part("a/b\\c"), "c");
     EXPECT_STREQ(plist_name_part("a\\b/c"), "b/c");
@@ -126,7 +124,9 @@ TEST(PlaylistStore, ShuffleFollowsTheGeneratorAndKeepsEveryEntry) {
     plist_select(2, false);
     plist_shuffle(1);
     EXPECT_EQ(entries(), (std::vector<std::string>{"d", "c", "e", "b", "a"}));
-    EXPECT_EQ(plist_get_current(nullptr, 0), 2);
+    char current[PLIST_PATH_SIZE];
+    EXPECT_EQ(plist_get_current(current, sizeof current), 1);  // "c" moved, and stays current
+    EXPECT_STREQ(current, "c");
 
     fill({"only"});
     plist_arrange(PLIST_RANDOMIZE);
@@ -141,6 +141,126 @@ TEST(PlaylistStore, ShuffleFollowsTheGeneratorAndKeepsEveryEntry) {
     std::sort(after.begin(), after.end());
     std::sort(many.begin(), many.end());
     EXPECT_EQ(after, many);
+}
+
+namespace {
+
+// The sort as its rule is worded: positions walked one by one, whole passes
+// of adjacent swaps over (name, id) pairs, at most count - 1 of them.
+bool rule_goes_after(const std::string& a, const std::string& b) {
+    if (a.empty()) return false;
+    for (size_t k = 0;; k++) {
+        if (k >= b.size() || k >= 10) return false;
+        if (static_cast<signed char>(a[k]) > static_cast<signed char>(b[k])) return true;
+        if (a[k] != b[k] || k + 1 >= a.size()) return false;
+    }
+}
+
+std::string name_of(const std::string& path) {
+    size_t slash = path.rfind('\\');
+    if (slash == std::string::npos) slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<int> reference_sort(const std::vector<std::string>& paths) {
+    std::vector<int> ids(paths.size());
+    for (size_t i = 0; i < ids.size(); i++) ids[i] = static_cast<int>(i);
+    for (size_t pass = 0; pass + 1 < paths.size(); pass++) {
+        bool swapped = false;
+        for (size_t j = 0; j + 1 < paths.size(); j++)
+            if (rule_goes_after(name_of(paths[ids[j]]), name_of(paths[ids[j + 1]]))) {
+                std::swap(ids[j], ids[j + 1]);
+                swapped = true;
+            }
+        if (!swapped) break;
+    }
+    return ids;
+}
+
+// Names that tie, lead one another and carry bytes from 0x80 up: mostly
+// one letter, else a few others, a space or a high byte; 0 to 13 of them,
+// so some are empty behind a folder and some reach past ten.
+std::string random_path(unsigned& state) {
+    auto draw = [&](unsigned n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 16) % n;
+    };
+    static const char letters[] = {'a', 'b', 'B', ' ', '\xE9', '\x80'};
+    static const char* const folders[] = {"", "C:\\m\\", "x/", "C:\\a/b\\"};
+    std::string path = folders[draw(4)];
+    size_t length = draw(14);
+    for (size_t i = 0; i < length; i++) path += draw(3) ? 'a' : letters[draw(sizeof letters)];
+    return path;
+}
+
+}  // namespace
+
+TEST(PlaylistStore, SortGivesTheExchangeSortsOrderAndTheCurrentEntryStaysCurrent) {
+    unsigned state = 20261208;
+    auto check = [&](size_t count, int lists) {
+        for (int list = 0; list < lists; list++) {
+            std::vector<std::string> paths(count);
+            for (auto& p : paths) p = random_path(state);
+            fill(paths);
+            int current = paths.empty() ? -1 : static_cast<int>(state % paths.size());
+            if (current >= 0) plist_select(current, false);
+            std::vector<int> ids = reference_sort(paths);
+            int moved_to = plist_arrange(PLIST_SORT_BY_NAME);
+            std::vector<std::string> expected;
+            for (int id : ids) expected.push_back(paths[id]);
+            ASSERT_EQ(entries(), expected) << count << " entries, list " << list;
+            int expected_current = current < 0 ? -1 : static_cast<int>(std::find(ids.begin(), ids.end(), current) - ids.begin());
+            ASSERT_EQ(moved_to, expected_current) << count << " entries, list " << list;
+            ASSERT_EQ(plist_get_current(nullptr, 0), expected_current);
+        }
+    };
+    for (size_t count = 0; count <= 64; count++) check(count, 154);  // 10,010 lists
+    check(PLAYLIST_CAPACITY, 2);
+    // A reversed full list: the most passes the sort makes.
+    std::vector<std::string> reversed;
+    for (int i = PLAYLIST_CAPACITY - 1; i >= 0; i--) reversed.push_back("D:\\" + std::to_string(100000 + i));
+    fill(reversed);
+    plist_arrange(PLIST_SORT_BY_NAME);
+    EXPECT_EQ(entries(), std::vector<std::string>(reversed.rbegin(), reversed.rend()));
+}
+
+TEST(PlaylistStore, RemovingRowsAtOnceEndsAsRemovingThemOneByOne) {
+    unsigned state = 7;
+    for (int round = 0; round < 2000; round++) {
+        state = state * 1103515245u + 12345u;
+        int count = static_cast<int>((state >> 16) % 24);
+        std::vector<std::string> paths;
+        for (int i = 0; i < count; i++) paths.push_back("p" + std::to_string(i));
+        std::vector<int> rows;
+        for (int i = 0; i < count; i++) {
+            state = state * 1103515245u + 12345u;
+            if ((state >> 16) % 3 == 0) rows.push_back(i);
+        }
+        int current = count ? static_cast<int>(state % count) : 0;
+        fill(paths);
+        plist_select(current, false);
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) plist_remove(*row);
+        std::vector<std::string> one_by_one = entries();
+        int current_one_by_one = plist_get_current(nullptr, 0);
+
+        fill(paths);
+        plist_select(current, false);
+        std::vector<int> shuffled(rows.rbegin(), rows.rend());  // any order, and a row twice
+        if (!rows.empty()) shuffled.push_back(rows[0]);
+        shuffled.push_back(count + 3);
+        EXPECT_EQ(plist_remove_rows(shuffled.data(), static_cast<int>(shuffled.size())), static_cast<int>(rows.size()));
+        ASSERT_EQ(entries(), one_by_one) << "round " << round;
+        ASSERT_EQ(plist_get_current(nullptr, 0), current_one_by_one) << "round " << round;
+        ASSERT_EQ(plist_count(), count - static_cast<int>(rows.size()));
+    }
+    // Every row of a full list.
+    std::vector<std::string> full(PLAYLIST_CAPACITY, "x");
+    fill(full);
+    std::vector<int> all(PLAYLIST_CAPACITY);
+    for (int i = 0; i < PLAYLIST_CAPACITY; i++) all[i] = i;
+    EXPECT_EQ(plist_remove_rows(all.data(), PLAYLIST_CAPACITY), PLAYLIST_CAPACITY);
+    EXPECT_EQ(plist_count(), 0);
+    EXPECT_EQ(plist_get_current(nullptr, 0), -1);
 }
 
 // What a folder scan makes of the names it meets, without touching a folder.

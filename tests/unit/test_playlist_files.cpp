@@ -164,6 +164,8 @@ TEST_F(PlaylistFiles, LoadsResolvesAndNestsWithoutLoopingForever) {
     EXPECT_TRUE(plist_is_playlist_file(write("songs.txt", "#extm3u\n" + std::string(300, ' ')).c_str()));
     EXPECT_FALSE(plist_is_playlist_file(write("late.txt", std::string(300, ' ') + "#EXTM3U\n").c_str()));
     EXPECT_FALSE(plist_is_playlist_file(write("short.txt", "#EXTM3U\n").c_str()));  // fewer than 200 bytes
+    // A media type's name is taken at its word: never opened to look.
+    EXPECT_FALSE(plist_is_playlist_file(write("song.MP3", "#extm3u\n" + std::string(300, ' ')).c_str()));
     // XSPF by its start, however short, its locations beside the list.
     plist_reset();
     EXPECT_EQ(load(write("other.txt", "<playlist><trackList><track><location>a%20clip.avi</location></track>")), 1);
@@ -394,6 +396,8 @@ TEST_F(PlaylistFiles, UnicodeNamesOpenByTheirShortNamesAndSaveByTheirReal) {
         EXPECT_TRUE(app_file_exists(path)) << path;
         ASSERT_TRUE(app_long_name(path, real, MAX_PATH)) << path;
         EXPECT_STREQ(wcsrchr(real, '\\') + 1, wcsrchr(wide.c_str(), '\\') + 1);
+        // Asked again, the name already found still fits the buffer it is given, or is refused.
+        EXPECT_FALSE(app_long_name(path, real, wide.size())) << path;
     }
     ASSERT_TRUE(plist_get(path, sizeof path, 4));
     EXPECT_STREQ(plist_name_part(path), "\xC3\xA9.avi");
