@@ -69,6 +69,8 @@ extern int(WINAPI* app_wide_to_ansi)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH
 // The real name of a path that holds a short-name component, into out of
 // count characters; 0 for a path without one (it is shown as it is).
 int app_long_name(const char* path, WCHAR* out, size_t count);
+// The same for showing a name on every paint: looked up once a path.
+int app_shown_name(const char* path, WCHAR* out, size_t count);
 
 // The one player: the first copy started with a file claims it. 1 when this
 // copy holds the claim (taken now or before).

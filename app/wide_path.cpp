@@ -46,24 +46,30 @@ int app_ansi_path(const WCHAR* wide, char* out, size_t size) {
     return GetFileAttributesW(wide) != INVALID_FILE_ATTRIBUTES ? APP_PATH_UNOPENABLE_NAME : APP_PATH_NONE;
 }
 
-// Real names found so far: the strip and every drawn row of the playlist
-// ask again on each paint, and the file system is asked once a path.
-static std::unordered_map<std::string, std::wstring> g_long_names;
-static const size_t LONG_NAMES_KEPT = 2 * 4096;
-
 int app_long_name(const char* path, WCHAR* out, size_t count) {
     if (!out || count == 0 || !path || !strchr(path, '~')) return 0;
-    auto known = g_long_names.find(path);
-    if (known != g_long_names.end()) {
+    WCHAR wide[APP_PATH_SIZE];
+    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, APP_PATH_SIZE)) return 0;
+    DWORD n = GetLongPathNameW(wide, out, static_cast<DWORD>(count));
+    return n > 0 && n < count;
+}
+
+// Real names found so far for showing: the strip and every drawn row of the
+// playlist ask again on each paint, and the file system is asked once a
+// path. A file renamed meanwhile shows its old name until the program ends.
+static std::unordered_map<std::string, std::wstring> g_shown_names;
+static const size_t SHOWN_NAMES_KEPT = 2 * 4096;
+
+int app_shown_name(const char* path, WCHAR* out, size_t count) {
+    if (!out || count == 0 || !path || !strchr(path, '~')) return 0;
+    auto known = g_shown_names.find(path);
+    if (known != g_shown_names.end()) {
         if (known->second.size() >= count) return 0;
         memcpy(out, known->second.c_str(), (known->second.size() + 1) * sizeof(WCHAR));
         return 1;
     }
-    WCHAR wide[APP_PATH_SIZE];
-    if (!MultiByteToWideChar(CP_ACP, 0, path, -1, wide, APP_PATH_SIZE)) return 0;
-    DWORD n = GetLongPathNameW(wide, out, static_cast<DWORD>(count));
-    if (n == 0 || n >= count) return 0;
-    if (g_long_names.size() >= LONG_NAMES_KEPT) g_long_names.clear();
-    g_long_names.emplace(path, out);
+    if (!app_long_name(path, out, count)) return 0;
+    if (g_shown_names.size() >= SHOWN_NAMES_KEPT) g_shown_names.clear();
+    g_shown_names.emplace(path, out);
     return 1;
 }

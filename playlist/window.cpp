@@ -62,7 +62,7 @@ BOOL on_draw_item(const DRAWITEMSTRUCT* item) {
         text.left += 24;
         // A file opened by its short name shows the name its owner gave it.
         WCHAR real[PLIST_PATH_SIZE * 2];
-        if (app_long_name(path, real, PLIST_PATH_SIZE * 2)) {
+        if (app_shown_name(path, real, PLIST_PATH_SIZE * 2)) {
             const WCHAR* slash = wcsrchr(real, '\\');
             DrawTextW(dc, slash ? slash + 1 : real, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
         } else {
