@@ -7,11 +7,14 @@
 
 #include <vector>
 
+#include "../media/radio_parse.h"
 #include "app.h"
 #include "command_line_parse.h"
 
+// A station's address counts as there: only connecting to it can tell.
 int app_file_exists(const char* path) {
     if (!path || !path[0]) return 0;
+    if (media_is_url(path)) return 1;
     HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return 0;
@@ -71,6 +74,17 @@ int app_parse_wide_command_line(const wchar_t* command_line, char* path_out, siz
     if (n < APP_PATH_SIZE) {
         memcpy(wide_whole, from, n * sizeof(wchar_t));
         wide_whole[n] = 0;
+    }
+    // An address (its first word) is taken as it stands, with no file test
+    // and no short name; one the code page cannot spell is no address.
+    char address[APP_PATH_SIZE];
+    BOOL lost = FALSE;
+    BOOL* lost_flag = GetACP() == CP_UTF8 ? nullptr : &lost;  // UTF-8 spells everything, and takes no flag
+    if (WideCharToMultiByte(CP_ACP, 0, wide_whole, -1, address, sizeof address, nullptr, lost_flag) > 0 && !lost &&
+        media_is_url(address)) {
+        char* blank = strchr(address, ' ');
+        if (blank) *blank = 0;
+        return app_copy_text(path_out, size, address) ? 1 : 0;
     }
     // Each candidate becomes a name in the code page first, a short name where
     // the code page lacks its characters; the tests below are the same as ever.

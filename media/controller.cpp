@@ -5,12 +5,15 @@
 
 #include "../app/app.h"
 #include "media_state.h"
+#include "radio_parse.h"
 
 PlaybackState g_playback;
 
 namespace {
 
 const DWORD LOADING_LIMIT_MS = 10000;
+// A station is given its connection and first-sound limits, and then some.
+const DWORD NETWORK_LOADING_LIMIT_MS = 20000;
 // The longest the window waits on the media thread, as a stop does.
 const DWORD ANSWER_LIMIT_MS = 10000;
 const DWORD SLOT_WAIT_MS = 300;  // a busy slot delays a request this long at most
@@ -172,8 +175,9 @@ int media_play() {
         // Started is playing, or paused by a Pause taken before the first
         // frame: offering Play then would undo the user's Pause.
         auto started = [] { return g_playback.state == MEDIA_PLAYING || g_playback.state == MEDIA_PAUSED; };
+        const DWORD limit = media_is_url(g_playback.path) ? NETWORK_LOADING_LIMIT_MS : LOADING_LIMIT_MS;
         for (DWORD start = GetTickCount(); !state_is_final() && !started();) {
-            if (GetTickCount() - start > LOADING_LIMIT_MS) {
+            if (GetTickCount() - start > limit) {
                 gave_up = true;
                 media_stop();
                 break;
@@ -197,8 +201,10 @@ int media_play() {
     media_set_type_name("");
     // This file's own opening never came back: the thread it left holds on.
     if (g_stuck) media_append_error(RESTART_LINE);
-    media_append_error(app_file_exists(g_playback.path) ? "The specified file cannot be played.\n"
-                                                        : "The specified file does not exist.\n");
+    if (media_is_url(g_playback.path)) media_append_error("The specified stream cannot be played.\n");
+    else
+        media_append_error(app_file_exists(g_playback.path) ? "The specified file cannot be played.\n"
+                                                            : "The specified file does not exist.\n");
     post_event(MEDIA_EVENT_OPEN_FAILED);
     return 0;
 }
@@ -214,7 +220,7 @@ int media_pause() {
 // the window while the thread decodes. The target is written before the
 // slot is looked at, and the thread takes the request before reading it.
 int media_seek(int64_t target) {
-    if (!thread_answers()) return 0;
+    if (!thread_answers() || media_is_live()) return 0;  // a station has no place to go to
     g_playback.seek_target = target;
     int32_t waiting = g_playback.request;
     if (waiting == REQ_SEEK || waiting == REQ_SEEK_PAUSED) return 1;

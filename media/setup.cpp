@@ -8,6 +8,8 @@
 #include <string.h>
 
 #include "media_state.h"
+#include "radio_parse.h"
+#include "radio_source.h"
 #include "renderer_choice.h"
 
 MediaObjects g_media;
@@ -68,7 +70,15 @@ HRESULT media_open_stream() {
     g_media.sound_output = g_media.dsound &&
                            SUCCEEDED(g_media.mm_stream->AddMediaStream(nullptr, &MSPID_PrimaryAudio,
                                                                        AMMSF_ADDDEFAULTRENDERER, nullptr));
-    if (FAILED(g_media.mm_stream->OpenFile(wide, 0))) return fail(g_media.dsound ? SETUP_FAILED : NO_SOUND_OUTPUT);
+    // The platform opens no network address: a station is read by our own
+    // source, added to the stream's graph in front of its audio renderer.
+    if (media_is_url(g_media.path)) {
+        if (!g_media.sound_output) return fail(NO_SOUND_OUTPUT);
+        if (FAILED(media_open_network(g_media.mm_stream, g_media.path, g_media.window, g_playback.serial)))
+            return E_FAIL;
+    } else if (FAILED(g_media.mm_stream->OpenFile(wide, 0))) {
+        return fail(g_media.dsound ? SETUP_FAILED : NO_SOUND_OUTPUT);
+    }
     g_base_pending = false;
     g_media.clock_base = 0;
     g_media.frames_presented = 0;
@@ -120,6 +130,7 @@ int media_teardown() {
     release(g_media.ddraw_stream);
     release(g_media.video_stream);
     release(g_media.mm_stream);
+    media_close_network();  // the connection ends with the graph that played it
     release(g_media.clipper);
     gfx_surface_release(&g_media.work_surface, 0);
     release(g_media.primary_surface);

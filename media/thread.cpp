@@ -4,6 +4,8 @@
 
 #include "../app/fault_guard.h"
 #include "media_state.h"
+#include "radio_parse.h"
+#include "radio_source.h"
 
 namespace {
 
@@ -98,16 +100,32 @@ int64_t declared_length(const char* path) {
     return media_declared_length(head, got);
 }
 
+// One pass over a network stream: while the connection is made again the
+// window says so; a connection given up fails the playback (1), a finite
+// file played out ends it (2); otherwise the pass is an audio file's.
+int present_network() {
+    int connection = media_network_state();
+    if (connection == MEDIA_NET_FAILED) return 1;
+    if (media_network_played_out()) return 2;
+    if (connection != MEDIA_NET_RECONNECTING) return media_present_frame(true);
+    char status[64];
+    media_network_status(status, sizeof status);
+    media_draw_status(g_media.window, status);
+    Sleep(60);
+    return 0;
+}
+
 void run_body(void* context) {
     ThreadRun* run = static_cast<ThreadRun*>(context);
     run->completed = false;
     if (media_opening_hook) media_opening_hook();
     media_teardown();
     if (media_setup_devices() || media_open_stream() || media_setup_video()) return;
-    const int64_t declared = declared_length(g_media.path);
+    const bool network = media_is_url(g_media.path);
+    const int64_t declared = network ? 0 : declared_length(g_media.path);
     g_playback.position = 0;
     read_times();
-    media_set_type_name(media_type_name(g_media.path, g_playback.has_video != 0));
+    media_set_type_name(network ? "Streaming Audio" : media_type_name(g_media.path, g_playback.has_video != 0));
     if (FAILED(media_stream_run(true))) return;
     media_apply_volume();
     WPARAM exit_code = MEDIA_EVENT_FAILED;
@@ -161,7 +179,7 @@ void run_body(void* context) {
             g_playback.state = MEDIA_PLAYING;
         }
         media_apply_volume();
-        int shown = media_present_frame(true);
+        int shown = network ? present_network() : media_present_frame(true);
         if (shown == 1) break;
         if (shown == 2) {
             exit_code = MEDIA_EVENT_END;
@@ -171,6 +189,9 @@ void run_body(void* context) {
         if (pass_count % 15 == 0) SetThreadExecutionState(ES_DISPLAY_REQUIRED);
     }
 
+    // A station given up keeps its reason for the user.
+    char network_failure[256] = "";
+    if (network && exit_code == MEDIA_EVENT_FAILED) media_network_failure(network_failure, sizeof network_failure);
     int64_t length = g_playback.duration > declared ? g_playback.duration.load() : declared;
     if (exit_code == MEDIA_EVENT_END && !media_ended_as_played(g_playback.shown_any != 0, g_playback.has_video != 0,
                                                                g_media.frames_decoded, g_playback.position, length))
@@ -184,6 +205,7 @@ void run_body(void* context) {
     media_teardown();
     g_playback.state = MEDIA_STOPPED;
     media_clear_error();
+    if (network_failure[0]) media_append_error(network_failure);
     // At an end the viewer repaints when it takes the event: after a very
     // short clip it keeps the last frame until the next one opens.
     if (g_media.window && (exit_code != MEDIA_EVENT_END || !g_playback.notify))

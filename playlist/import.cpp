@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "../app/app.h"
+#include "../media/radio_parse.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -83,6 +84,7 @@ int add_wide_found(const WCHAR* path, DWORD attributes) {
 
 int plist_add_path(char* path) {
     if (strnlen(path, PLIST_PATH_SIZE) > PLIST_PATH_MAX) return 0;
+    if (media_is_url(path)) return plist_append(path) ? 1 : (g_files_not_added++, 1);  // a station's address, kept as it is
     plist_trim_separator(path);
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
