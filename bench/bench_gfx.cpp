@@ -36,11 +36,13 @@ void report(const char* name, double mpix, double memcpy_mpix) {
 
 }  // namespace
 
-// "bench_gfx sse2" times the SSE2 routines on a processor that has wider ones.
+// "bench_gfx sse2" times the SSE2 routines on a processor that has wider ones;
+// "bench_gfx sse2 over" times only their over blend, named by the table.
 int main(int argc, char** argv) {
     gfx_startup(0);
     if (argc > 1 && strcmp(argv[1], "sse2") == 0) gfx_use_spans(GFX_SPANS_SSE2);
-    printf("gfx_spans = %s\n", gfx_spans()->name);
+    const bool over_only = argc > 2 && strcmp(argv[2], "over") == 0;
+    if (!over_only) printf("gfx_spans = %s\n", gfx_spans()->name);
     if (gfx_surface_create(&g_src, W, H, 0) != 1 || gfx_surface_create(&g_dst, W, H, 0) != 1 ||
         gfx_surface_create(&g_half, W / 2, H / 2, 0) != 1 || gfx_surface_create(&g_double, W * 2, H * 2, 0) != 1) {
         printf("bench_error = could not create surfaces\n");
@@ -56,6 +58,12 @@ int main(int argc, char** argv) {
     gfx_surface_unlock(&g_src, 0);
     gfx_surface_unlock(&g_dst, 0);
 
+    auto over = [] { gfx_blit_blend(&g_dst, 0, 0, W - 1, H - 1, &g_src, 0, 0, W - 1, H - 1, GFX_MODE_OVER); };
+    if (over_only) {
+        printf("blend_mode0_%s_mpix = %.1f\n", gfx_spans()->name, mpixels_per_second(pixels, over));
+        gfx_shutdown(0);
+        return 0;
+    }
     double ref = mpixels_per_second(pixels, [&] { memcpy(dp, sp, W * H * 4); });
     printf("memcpy_mpix = %.1f\n", ref);
     report("blit_copy", mpixels_per_second(pixels, [] {

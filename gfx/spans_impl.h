@@ -39,6 +39,8 @@ inline T lerp(T a, T b, T w) {
 inline T load(const uint32_t* p) { return V::load(p); }
 inline void store(uint32_t* p, T v) { V::store(p, v); }
 
+// A table that brings an over routine of its own defines GFX_SPANS_OWN_OVER.
+#ifndef GFX_SPANS_OWN_OVER
 void span_over(uint32_t* d, const uint32_t* s, int n, int, int, uint32_t keep) {
     const T zero = V::zero(), clear = V::set1(255), keepv = V::set1(keep), colour = V::set1(COLOUR);
     int i = 0;
@@ -62,6 +64,7 @@ void span_over(uint32_t* d, const uint32_t* s, int n, int, int, uint32_t keep) {
         d[i] = t == 0 ? s[i] : t == 255 ? d[i] & keep : px_over(d[i], s[i]) & keep;
     }
 }
+#endif
 
 void span_behind(uint32_t* d, const uint32_t* s, int n, int, int, uint32_t keep) {
     const T keepv = V::set1(keep), colour = V::set1(COLOUR);

@@ -57,7 +57,71 @@ struct V {
 
 }  // namespace spans_sse2
 
+#define GFX_SPANS_OWN_OVER
 #include "spans_impl.h"
+
+namespace spans_sse2 {
+
+// The over blend, the commonest, has a routine of its own here: the shared
+// one spends most of its SSE2 instructions unpacking and packing bytes.
+
+// Four pixels, each channel s' + floor((d - s') w / 256), worked in 16-bit
+// lanes as they lie: blue and red in the low bytes, green and T in the high
+// ones. The low 16 bits of (d - s') w hold that floor modulo 256 in their
+// high byte, and a result that fits in a byte needs nothing more.
+inline T over4(T d, T s) {
+    const T low = V::set1(0x00FF00FFu), high = V::set1(0xFF00FF00u), green = V::set1(0x0000FF00u);
+    // T << 8 in both lanes of each pixel: the high half of its product with
+    // 0x0102 is T + (T >> 7), the weight.
+    T t = V::and_(_mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xF5), 0xF5), high);
+    T w = _mm_mulhi_epu16(t, _mm_set1_epi16(0x0102));
+    T s_low = V::and_(s, low);
+    T p = V::mullo16(V::sub16(V::and_(d, low), s_low), w);
+    T lows = V::and_(V::add16(V::srli16(p, 8), s_low), low);
+    // s' has no T, so only its green counts: moved down for the difference
+    // (the high half of a product with 256 in its lane and 0 in T's) and in
+    // place for the sum.
+    T s_green = V::and_(s, green);
+    T q = V::mullo16(V::sub16(V::srli16(d, 8), _mm_mulhi_epu16(s, V::set1(0x100))), w);
+    return V::or_(lows, V::and_(V::add16(q, s_green), high));
+}
+
+template <bool Keep>
+void over_row(uint32_t* d, const uint32_t* s, int n, uint32_t keep) {
+    const T zero = V::zero(), alpha = V::set1(ALPHA), keepv = V::set1(keep);
+    int i = 0;
+    for (; i + V::N <= n; i += V::N) {
+        T sv = load(s + i);
+        // Fully opaque and fully transparent groups skip the arithmetic; only
+        // a group whose first T is 0 or 255 (T + 1 then wraps to 1 or 0) is
+        // looked at whole.
+        if (s[i] + 0x01000000u < 0x02000000u) {
+            T t = V::and_(sv, alpha);
+            if (V::all(V::cmpeq32(t, zero))) {
+                store(d + i, sv);
+                continue;
+            }
+            if (V::all(V::cmpeq32(t, alpha))) {
+                if constexpr (Keep) store(d + i, V::and_(load(d + i), keepv));
+                continue;
+            }
+        }
+        T r = over4(load(d + i), sv);
+        if constexpr (Keep) r = V::and_(r, keepv);
+        store(d + i, r);
+    }
+    for (; i < n; i++) {
+        uint32_t t = s[i] >> 24;
+        d[i] = t == 0 ? s[i] : t == 255 ? d[i] & keep : px_over(d[i], s[i]) & keep;
+    }
+}
+
+void span_over(uint32_t* d, const uint32_t* s, int n, int, int, uint32_t keep) {
+    if (keep == 0xFFFFFFFFu) over_row<false>(d, s, n, keep);
+    else over_row<true>(d, s, n, keep);
+}
+
+}  // namespace spans_sse2
 
 const GfxSpans gfx_spans_sse2 = GFX_SPANS_TABLE("sse2");
 const GfxSpans* gfx_active_spans = &gfx_spans_sse2;
