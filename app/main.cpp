@@ -1,4 +1,6 @@
 // Process entry: start-up and shut-down order.
+#include <objbase.h>
+
 #include "../gfx/gfx.h"
 #include "../media/media.h"
 #include "../playlist/playlist.h"
@@ -58,6 +60,9 @@ void run_program(void* context) {
         file_given = true;
     }
 
+    // The windows' accessible objects are called from other processes
+    // through this thread's apartment.
+    CoInitialize(nullptr);
     // Without its windows this copy could take no file: it ends, uncounted.
     if (!ui_load_skin() || !ui_create_windows(0)) return;
     media_set_window(g_viewer_window);

@@ -214,6 +214,7 @@ int media_present_frame(bool advance) {
     if (!media_blit_frame(&dest, &src)) return 1;
     if (fresh) {
         g_media.frames_presented++;
+        media_forget_status();
         // On time: on the screen within one frame's length of its stamp.
         STREAM_TIME start = 0, end = 0, now = 0;
         if (SUCCEEDED(g_media.stream_sample->GetSampleTimes(&start, &end, &now)) && end > start &&
@@ -244,8 +245,34 @@ void media_blacken_outside(HWND window, const RECT* keep) {
     ReleaseDC(window, dc);
 }
 
+namespace {
+// The status text the viewer shows now, for assistive technology: set by
+// either thread as it is drawn, gone with the next frame or the logo.
+SRWLOCK g_status_lock = SRWLOCK_INIT;
+char g_status[128];
+
+void set_status(const char* text) {
+    AcquireSRWLockExclusive(&g_status_lock);
+    lstrcpynA(g_status, text ? text : "", sizeof g_status);
+    ReleaseSRWLockExclusive(&g_status_lock);
+}
+}  // namespace
+
+void media_forget_status() {
+    if (g_status[0]) set_status(nullptr);
+}
+
+int media_shown_status(char* out, size_t size) {
+    if (!out || !size) return 0;
+    AcquireSRWLockShared(&g_status_lock);
+    lstrcpynA(out, g_status, static_cast<int>(size));
+    ReleaseSRWLockShared(&g_status_lock);
+    return out[0] != 0;
+}
+
 int media_draw_status(HWND window, const char* text) {
     if (!window) return 1;
+    set_status(text);
     RECT client;
     GetClientRect(window, &client);
     HDC dc = media_window_dc(window);

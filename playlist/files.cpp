@@ -5,6 +5,8 @@
 
 #include "../app/app.h"
 #include "../app/fault_guard.h"
+#include "../media/radio_parse.h"
+#include "../media/radio_source.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -44,7 +46,22 @@ bool has_extension(const char* path, const char* ext) {
 struct LoadContext {
     char folder[PLIST_PATH_SIZE];  // the playlist's own folder, for relative names
     bool utf8;
+    bool remote;  // a list from a server: its file names mean nothing here
 };
+
+// Lists on a server are read up to this size.
+const size_t MAX_REMOTE_LIST_BYTES = 1u << 20;
+
+// The extension of a URL's path, without its query or fragment, into out.
+void url_extension(const char* url, char* out, size_t size) {
+    const char* end = url + strcspn(url, "?#");
+    const char* dot = end;
+    while (dot > url && dot[-1] != '.' && dot[-1] != '/') dot--;
+    size_t n = dot > url && dot[-1] == '.' ? static_cast<size_t>(end - dot + 1) : 0;
+    if (n >= size) n = 0;
+    memcpy(out, end - n, n);
+    out[n] = 0;
+}
 
 bool is_absolute(const char* name) {
     return name[0] == '\\' || name[0] == '/' || (name[0] && name[1] == ':');
@@ -76,6 +93,34 @@ DWORD resolve(const char* name, const char* folder, char* out, size_t size) {
     return attributes;
 }
 
+// A title from a list as text of the code page, which entries are shown in.
+void keep_title(const char* url, const char* title, size_t length, bool utf8) {
+    if (!title || length == 0) return;
+    char bytes[PLIST_TITLE_SIZE * 4], shown[PLIST_TITLE_SIZE * 8];
+    size_t n = length < sizeof bytes - 1 ? length : sizeof bytes - 1;
+    while (n < length && n > 0 && (static_cast<unsigned char>(title[n]) & 0xC0) == 0x80) n--;  // not inside a character
+    memcpy(bytes, title, n);
+    bytes[n] = 0;
+    WCHAR wide[PLIST_TITLE_SIZE * 4];
+    bool converted = (utf8 || plist_is_utf8_beyond_ascii(bytes)) && plist_is_utf8(bytes) &&
+                     MultiByteToWideChar(CP_UTF8, 0, bytes, -1, wide, PLIST_TITLE_SIZE * 4) &&
+                     WideCharToMultiByte(CP_ACP, 0, wide, -1, shown, sizeof shown, nullptr, nullptr);
+    plist_set_title(url, converted ? shown : bytes);
+}
+
+// A station's address is added as it stands, with the list's title for it.
+// A list on a server is fetched and read in its place, as a local one is.
+void add_url(const char* url, const char* title, size_t title_length, bool utf8) {
+    char entry[PLIST_PATH_SIZE];
+    if (!app_copy_text(entry, sizeof entry, url)) return;
+    if (plist_is_playlist_file(entry)) {
+        plist_load_file(entry);
+        return;
+    }
+    if (!plist_add_path(entry)) return;
+    keep_title(entry, title, title_length, utf8);
+}
+
 bool add_name(const char* name, LoadContext* c) {
     char found[PLIST_PATH_SIZE];
     DWORD attributes = resolve(name, c->folder, found, sizeof found);
@@ -84,11 +129,16 @@ bool add_name(const char* name, LoadContext* c) {
     return true;
 }
 
-void add_line(const char* line, size_t length, void* context) {
+void add_line(const char* line, size_t length, bool entry, const char* title, size_t title_length, void* context) {
     LoadContext* c = static_cast<LoadContext*>(context);
     char name[PLIST_PATH_SIZE], converted[PLIST_PATH_SIZE];
     if (!plist_name_from_line(line, length, name, sizeof name)) return;
     if (plist_loading_line_hook) plist_loading_line_hook(name);
+    if (c->remote && !media_is_url(name)) return;
+    if (media_is_url(name)) {
+        if (entry) add_url(name, title, title_length, c->utf8);  // not a PLS title or the like that reads as one
+        return;
+    }
     bool utf8 = c->utf8 || plist_is_utf8_beyond_ascii(name);
     if (utf8 && plist_utf8_to_path(name, converted, sizeof converted) && add_name(converted, c)) return;
     // Other tools write UTF-8 into lists of the code page's text too; where
@@ -96,10 +146,12 @@ void add_line(const char* line, size_t length, void* context) {
     if (!c->utf8) add_name(name, c);
 }
 
-// The XSPF parser hands over whole paths, already in the code page.
-void add_xspf_location(const char* path, size_t, void* context) {
+// The XSPF parser hands over whole paths, already in the code page, and
+// titles in UTF-8.
+void add_xspf_location(const char* path, size_t, bool, const char* title, size_t title_length, void* context) {
     if (plist_loading_line_hook) plist_loading_line_hook(path);
-    add_name(path, static_cast<LoadContext*>(context));
+    if (media_is_url(path)) return add_url(path, title, title_length, true);
+    if (!static_cast<LoadContext*>(context)->remote) add_name(path, static_cast<LoadContext*>(context));
 }
 
 // The whole file as NUL-terminated text; null when it cannot be read.
@@ -129,10 +181,10 @@ struct ParseArgs {
 void parse_guarded(void* p) {
     ParseArgs* a = static_cast<ParseArgs*>(p);
     if (a->xspf)
-        a->kind = plist_parse_xspf(a->text, plist_utf8_to_path, add_xspf_location, a->context) > 0 ? PLIST_TEXT_XSPF
+        a->kind = plist_parse_titled_xspf(a->text, plist_utf8_to_path, add_xspf_location, a->context) > 0 ? PLIST_TEXT_XSPF
                                                                                                  : PLIST_TEXT_NONE;
     else
-        a->kind = plist_parse_text(a->text, a->plain_allowed, add_line, a->context);
+        a->kind = plist_parse_titled_text(a->text, a->plain_allowed, add_line, a->context);
 }
 
 bool already_loading(const char* full) {
@@ -206,6 +258,12 @@ static bool named_as_media(const char* path) {
 }
 
 bool plist_is_playlist_file(const char* path) {
+    if (media_is_url(path)) {  // told by its name alone: a station is never opened to look
+        char ext[8];
+        url_extension(path, ext, sizeof ext);
+        return lstrcmpiA(ext, ".m3u") == 0 || lstrcmpiA(ext, ".pls") == 0 || lstrcmpiA(ext, ".m3u8") == 0 ||
+               lstrcmpiA(ext, ".xspf") == 0;
+    }
     if (has_extension(path, ".m3u") || has_extension(path, ".pls") || has_extension(path, ".m3u8") ||
         has_extension(path, ".xspf"))
         return true;
@@ -226,11 +284,48 @@ bool plist_is_playlist_file(const char* path) {
     return plist_find_text(head, "#EXTM3U", true) || plist_find_text(head, "[playlist]", true);
 }
 
+namespace {
+
+// Reads text, the list named full, with the nesting kept: a fault while it
+// loads costs this list only, as the guard brings control back here, so the
+// nesting is always unwound and the list can be loaded again.
+int load_text(const char* full, char* text, LoadContext* context, bool plain_allowed, bool xspf) {
+    int depth = g_depth;
+    lstrcpynA(g_loading[g_depth++], full, PLIST_PATH_SIZE);
+    ParseArgs args = {text, plain_allowed, xspf, context, PLIST_TEXT_NONE};
+    if (!app_run_guarded(parse_guarded, &args)) args.kind = PLIST_TEXT_NONE;
+    g_depth = depth;
+    return args.kind;
+}
+
+// A list on a server: fetched whole, its kind told by its name and its
+// stations added.
+int load_remote(const char* url) {
+    char* text = static_cast<char*>(GlobalAlloc(GMEM_FIXED, MAX_REMOTE_LIST_BYTES + 1));
+    if (!text) return 0;
+    int kind = PLIST_TEXT_NONE;
+    if (media_fetch_text(url, text, MAX_REMOTE_LIST_BYTES + 1) >= 0) {
+        char ext[8];
+        url_extension(url, ext, sizeof ext);
+        LoadContext context = {};
+        context.remote = true;
+        context.utf8 = lstrcmpiA(ext, ".m3u8") == 0 || plist_text_has_bom(text);
+        bool plain_allowed = lstrcmpiA(ext, ".m3u") == 0 || context.utf8;
+        kind = load_text(url, text, &context, plain_allowed, lstrcmpiA(ext, ".xspf") == 0);
+    }
+    GlobalFree(text);
+    return kind != PLIST_TEXT_NONE;
+}
+
+}  // namespace
+
 int plist_load_file(const char* path) {
     char full[PLIST_PATH_SIZE];
-    DWORD n = GetFullPathNameA(path, sizeof full, full, nullptr);
+    bool remote = media_is_url(path);
+    DWORD n = remote ? 0 : GetFullPathNameA(path, sizeof full, full, nullptr);
     if (n == 0 || n >= sizeof full) lstrcpynA(full, path, sizeof full);
     if (g_depth >= MAX_NESTING || already_loading(full)) return 0;
+    if (remote) return load_remote(full);
     char* text = read_text(path);
     if (!text) return 0;
 
@@ -240,20 +335,12 @@ int plist_load_file(const char* path) {
     if (slash) *slash = 0;
     context.utf8 = has_extension(path, ".m3u8") || plist_text_has_bom(text);
     bool plain_allowed = has_extension(path, ".m3u") || has_extension(path, ".m3u8");
-
-    // A fault while this list loads costs this list only: the guard brings
-    // control back here, so the nesting is always unwound and the list can be
-    // loaded again.
-    int depth = g_depth;
-    lstrcpynA(g_loading[g_depth++], full, PLIST_PATH_SIZE);
     bool xspf = has_extension(path, ".xspf") ||
                 (!plain_allowed && !has_extension(path, ".pls") && plist_text_is_xspf(text));
-    ParseArgs args = {text, plain_allowed, xspf, &context, PLIST_TEXT_NONE};
-    if (!app_run_guarded(parse_guarded, &args)) args.kind = PLIST_TEXT_NONE;
-    g_depth = depth;
+    int kind = load_text(full, text, &context, plain_allowed, xspf);
     GlobalFree(text);
     SetWindowTextA(g_viewer_window, UI_TITLE);
-    return args.kind != PLIST_TEXT_NONE ? 1 : 0;
+    return kind != PLIST_TEXT_NONE ? 1 : 0;
 }
 
 // The longest real name an entry is saved by, in UTF-16 units with the

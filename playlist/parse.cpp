@@ -2,7 +2,10 @@
 // No file or window calls here, so it can be tested and fuzzed alone.
 #include <string.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "playlist.h"
 
@@ -56,7 +59,76 @@ bool plist_text_has_bom(const char* text) {
            static_cast<unsigned char>(text[2]) == 0xBF;
 }
 
+namespace {
+
+// One key=value pair of a PLS list from p: the key is the last line's text
+// before the next '=', the value runs to the end of that line. Null when no
+// '=' is left.
+const char* pls_pair(const char* p, const char** key, size_t* key_length, const char** value, size_t* value_length) {
+    const char* equals = p;
+    while (*equals && *equals != '=') equals++;
+    if (!*equals) return nullptr;
+    const char* k = equals;
+    while (k > p && !line_end(k[-1])) k--;
+    while (k < equals && (*k == ' ' || *k == '\t')) k++;
+    const char* k_end = equals;
+    while (k_end > k && (k_end[-1] == ' ' || k_end[-1] == '\t')) k_end--;
+    *key = k;
+    *key_length = static_cast<size_t>(k_end - k);
+    *value = equals + 1;
+    const char* end = end_of_line(equals + 1);
+    *value_length = static_cast<size_t>(end - *value);
+    return end;
+}
+
+// The number after a key's word ("File12", "title3"): -1 when the key is not
+// that word and digits only.
+long key_number(const char* key, size_t length, const char* word) {
+    size_t n = strlen(word);
+    if (!starts_with(key, length, word) || length == n || length - n > 9) return -1;
+    long number = 0;
+    for (size_t i = n; i < length; i++) {
+        if (key[i] < '0' || key[i] > '9') return -1;
+        number = number * 10 + (key[i] - '0');
+    }
+    return number;
+}
+
+struct PlsTitle {
+    long number;
+    const char* text;
+    size_t length;
+};
+
+// The text after an #EXTINF: line's first comma outside quotes, trimmed; its
+// attributes (duration, tags) come before it. False when there is no comma.
+bool extinf_title(const char* line, size_t length, const char** title, size_t* title_length) {
+    bool quoted = false;
+    size_t i = 8;
+    for (; i < length && (quoted || line[i] != ','); i++)
+        if (line[i] == '"') quoted = !quoted;
+    if (i >= length) return false;
+    size_t from = i + 1, to = length;
+    while (from < to && (line[from] == ' ' || line[from] == '\t')) from++;
+    while (to > from && (line[to - 1] == ' ' || line[to - 1] == '\t')) to--;
+    *title = line + from;
+    *title_length = to - from;
+    return true;
+}
+
+void hand_name_only(const char* name, size_t length, bool, const char*, size_t, void* context) {
+    auto pair = static_cast<std::pair<PlistNameFn, void*>*>(context);
+    pair->first(name, length, pair->second);
+}
+
+}  // namespace
+
 int plist_parse_text(const char* text, bool plain_allowed, PlistNameFn each, void* context) {
+    std::pair<PlistNameFn, void*> pair(each, context);
+    return plist_parse_titled_text(text, plain_allowed, hand_name_only, &pair);
+}
+
+int plist_parse_titled_text(const char* text, bool plain_allowed, PlistEntryFn each, void* context) {
     if (!text) return PLIST_TEXT_NONE;
     if (plist_text_has_bom(text)) text += 3;
     int kind = PLIST_TEXT_M3U;
@@ -67,18 +139,44 @@ int plist_parse_text(const char* text, bool plain_allowed, PlistNameFn each, voi
         p = text;
         kind = PLIST_TEXT_PLAIN;
     }
+    const char *key, *value;
+    size_t key_length, value_length;
+    if (kind == PLIST_TEXT_PLS) {
+        // Every value in line order, keys unread but for FileN, which gets
+        // the first TitleN's value wherever that stands.
+        std::vector<PlsTitle> titles;
+        for (const char* q = skip_line_ends(p); (q = pls_pair(q, &key, &key_length, &value, &value_length));) {
+            long number = key_number(key, key_length, "title");
+            if (number >= 0) titles.push_back({number, value, value_length});
+        }
+        std::stable_sort(titles.begin(), titles.end(),
+                         [](const PlsTitle& a, const PlsTitle& b) { return a.number < b.number; });
+        while ((p = pls_pair(skip_line_ends(p), &key, &key_length, &value, &value_length))) {
+            long number = key_number(key, key_length, "file");
+            auto t = std::lower_bound(titles.begin(), titles.end(), number,
+                                      [](const PlsTitle& a, long n) { return a.number < n; });
+            bool titled = number >= 0 && t != titles.end() && t->number == number && t->length > 0;
+            each(value, value_length, number >= 0, titled ? t->text : nullptr, titled ? t->length : 0, context);
+        }
+        return kind;
+    }
+    // M3U: an #EXTINF line's title goes with the next line that is not a
+    // directive; every line is a name as ever.
+    const char* title = nullptr;
+    size_t title_length = 0;
     while (*p) {
         p = skip_line_ends(p);
         if (!*p) break;
-        if (kind == PLIST_TEXT_PLS) {
-            // The value of the next key=value line; a value may hold '=' itself.
-            const char* equals = p;
-            while (*equals && *equals != '=') equals++;
-            if (!*equals) break;
-            p = equals + 1;
-        }
         const char* end = end_of_line(p);
-        each(p, static_cast<size_t>(end - p), context);
+        size_t length = static_cast<size_t>(end - p);
+        if (*p == '#') {
+            if (starts_with(p, length, "#extinf:") && !extinf_title(p, length, &title, &title_length)) title_length = 0;
+            each(p, length, false, nullptr, 0, context);
+        } else {
+            each(p, length, true, title_length ? title : nullptr, title_length, context);
+            title = nullptr;
+            title_length = 0;
+        }
         p = end;
     }
     return kind;
@@ -238,6 +336,17 @@ bool element_text(const char* from, const char* to, std::string& out) {
 bool location_to_path(const char* from, const char* to, PlistUtf8ToAnsiFn to_ansi, char* out, size_t size) {
     std::string text, bytes;
     if (!element_text(from, to, text)) return false;
+    // A station's address stays a URL: its escapes kept, and bytes beyond
+    // ASCII and spaces escaped as a URL holds them.
+    if (starts_with(text.c_str(), text.size(), "http://") || starts_with(text.c_str(), text.size(), "https://")) {
+        for (unsigned char c : text) {
+            if (c > ' ' && c < 0x7F) bytes += static_cast<char>(c);
+            else bytes += '%', bytes += "0123456789ABCDEF"[c >> 4], bytes += "0123456789ABCDEF"[c & 15];
+        }
+        if (bytes.size() > PLIST_PATH_MAX || bytes.size() >= size) return false;
+        memcpy(out, bytes.c_str(), bytes.size() + 1);
+        return true;
+    }
     // file:///C:/x and file://localhost/C:/x are C:\x; file://server/x is \\server\x.
     size_t at = 0;
     bool url = starts_with(text.c_str(), text.size(), "file://");
@@ -376,11 +485,48 @@ bool plist_text_is_xspf(const char* text) {
     }
 }
 
+namespace {
+
+// The text of the first <title> among the children of the track whose
+// content starts at p (an <extension>'s insides are not its children).
+std::string track_title(const char* p) {
+    std::string title;
+    for (p = strchr(p, '<'); p; p = strchr(p, '<')) {
+        if (section_starts(p)) {
+            p = section_end(p);
+            if (!p) break;
+        } else if (tag_is(p + 1, "/track") || tag_is(p + 1, "track")) {
+            break;
+        } else if (tag_is(p + 1, "extension")) {
+            p = content_end(tag_end(p), "</extension");
+            if (!p) break;
+            p = tag_end(p);
+        } else if (tag_is(p + 1, "title")) {
+            p = tag_end(p);
+            if (p[-1] != '>' || p[-2] == '/') continue;
+            const char* close = content_end(p, "</title");
+            if (!close || !element_text(p, close, title)) title.clear();
+            break;
+        } else {
+            p = tag_end(p);
+        }
+    }
+    return title;
+}
+
+}  // namespace
+
 int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn each, void* context) {
+    std::pair<PlistNameFn, void*> pair(each, context);
+    return plist_parse_titled_xspf(text, to_ansi, hand_name_only, &pair);
+}
+
+int plist_parse_titled_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistEntryFn each, void* context) {
     if (!text) return 0;
     if (!to_ansi) to_ansi = plist_utf8_to_latin1;
     int found = 0;
     bool in_track = false, located = false;
+    const char* track_start = nullptr;
     for (const char* p = strchr(text, '<'); p; p = strchr(p, '<')) {
         if (strncmp(p, "<!--", 4) == 0) {
             p = skip_past(p + 4, "-->");
@@ -390,6 +536,7 @@ int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn ea
             p = tag_end(p);
             in_track = p[-1] == '>' && p[-2] != '/';
             located = false;
+            track_start = p;
         } else if (tag_is(p + 1, "/track")) {
             in_track = false;
             p = tag_end(p);
@@ -402,7 +549,10 @@ int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn ea
             located = true;
             char path[PLIST_PATH_SIZE];
             found++;
-            if (location_to_path(p, close, to_ansi, path, sizeof path)) each(path, strlen(path), context);
+            if (location_to_path(p, close, to_ansi, path, sizeof path)) {
+                std::string title = track_title(track_start);
+                each(path, strlen(path), true, title.empty() ? nullptr : title.c_str(), title.size(), context);
+            }
             p = close;
         } else {
             p = tag_end(p);

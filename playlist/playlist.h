@@ -48,6 +48,14 @@ bool plist_natural_before(const char* a, const char* b);
 // Puts entries first to end - 1 in that order, equal ones as they were; the
 // current entry keeps its file.
 void plist_order_naturally(int first, int end);
+// Titles that lists give their entries, kept by the entry's path (a
+// station's address); the oldest is forgotten once there are as many as the
+// list holds entries. An empty or null title forgets the path's; a longer
+// one keeps its first PLIST_TITLE_SIZE - 1 bytes. The title of path into out
+// (size bytes, cut to fit): 0, out "", when it has none.
+#define PLIST_TITLE_SIZE 128
+void plist_set_title(const char* path, const char* title);
+int plist_title_of(const char* path, char* out, size_t size);
 
 // Import.
 // The names a folder scan passes over: "." and "..", and the shell's own files.
@@ -88,6 +96,14 @@ int plist_tell_not_added_to(HWND owner);
 #define PLIST_TEXT_XSPF 4
 typedef void (*PlistNameFn)(const char* line, size_t length, void* context);
 int plist_parse_text(const char* text, bool plain_allowed, PlistNameFn each, void* context);
+// The same, each name handed with whether the list marks it an entry (not
+// an M3U directive, nor a PLS value under a key other than FileN, which are
+// handed as names all the same) and the title the list gives it (null and 0
+// for none): the #EXTINF line's before it in M3U, TitleN's for FileN in PLS,
+// the track's <title> in XSPF (there in UTF-8, as XML reads it).
+typedef void (*PlistEntryFn)(const char* name, size_t length, bool entry, const char* title, size_t title_length,
+                             void* context);
+int plist_parse_titled_text(const char* text, bool plain_allowed, PlistEntryFn each, void* context);
 const char* plist_find_text(const char* text, const char* pattern, bool ignore_case);
 bool plist_text_has_bom(const char* text);
 // A line as a file name into out: file:// URLs become local paths; 0 for an
@@ -102,6 +118,7 @@ int plist_name_from_line(const char* line, size_t length, char* out, size_t size
 // is the number of tracks with a location, left-out ones included.
 typedef int (*PlistUtf8ToAnsiFn)(const char* utf8, char* out, size_t size);
 int plist_parse_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistNameFn each, void* context);
+int plist_parse_titled_xspf(const char* text, PlistUtf8ToAnsiFn to_ansi, PlistEntryFn each, void* context);
 // Whether the root element is <playlist> (namespace prefix or none), past a
 // byte-order mark, the XML declaration, comments, processing instructions and
 // a document type; false when the text ends before its name does.

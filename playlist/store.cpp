@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "../app/app.h"
@@ -295,4 +297,59 @@ void plist_order_naturally(int first, int end) {
         g_entries[first + i] = moved[order[i]];
         if (current == first + order[i]) g_current = first + static_cast<int>(i);
     }
+}
+
+// Titles by path: a ring of slots, the oldest overwritten when full, and an
+// index from path to slot so a list of thousands of stations loads at once.
+namespace {
+
+struct TitleSlot {
+    std::string path, title;
+};
+std::vector<TitleSlot> g_titles;
+std::unordered_map<std::string, size_t> g_title_slot;
+size_t g_oldest_title;
+
+}  // namespace
+
+void plist_set_title(const char* path, const char* title) {
+    if (!path) return;
+    auto found = g_title_slot.find(path);
+    if (!title || !*title) {
+        if (found != g_title_slot.end()) {
+            g_titles[found->second].path.clear();
+            g_titles[found->second].title.clear();
+            g_title_slot.erase(found);
+        }
+        return;
+    }
+    std::string kept(title, strnlen(title, PLIST_TITLE_SIZE - 1));
+    if (found != g_title_slot.end()) {
+        g_titles[found->second].title = kept;
+        return;
+    }
+    size_t slot;
+    if (g_titles.size() < PLAYLIST_CAPACITY) {
+        slot = g_titles.size();
+        g_titles.push_back(TitleSlot());
+    } else {
+        slot = g_oldest_title;
+        g_oldest_title = (g_oldest_title + 1) % PLAYLIST_CAPACITY;
+        if (!g_titles[slot].path.empty()) g_title_slot.erase(g_titles[slot].path);
+    }
+    g_titles[slot] = {path, kept};
+    g_title_slot[path] = slot;
+}
+
+int plist_title_of(const char* path, char* out, size_t size) {
+    if (!out || size == 0) return 0;
+    out[0] = 0;
+    auto found = path ? g_title_slot.find(path) : g_title_slot.end();
+    if (found == g_title_slot.end()) return 0;
+    // A title is only shown: cut to the buffer rather than lost.
+    const std::string& title = g_titles[found->second].title;
+    size_t n = title.size() < size - 1 ? title.size() : size - 1;
+    memcpy(out, title.data(), n);
+    out[n] = 0;
+    return 1;
 }

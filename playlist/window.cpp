@@ -12,7 +12,9 @@ HWND g_playlist_window;
 
 namespace {
 
-const int ROW_HEIGHT = 24;
+// A row, its icon and the text's indent at 96 DPI, drawn at the viewer's scale.
+const int ROW_HEIGHT = 24, ICON_SIZE = 16, ICON_INSET = 4;
+int px(int v) { return ui_px(v, g_ui_scale); }
 
 HWND list_of(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYLIST_LIST); }
 
@@ -47,9 +49,11 @@ BOOL on_draw_item(const DRAWITEMSTRUCT* item) {
     DeleteObject(brush);
     bool current = index == plist_get_current(nullptr, 0);
     HICON icon = static_cast<HICON>(
-        LoadImageA(g_instance, MAKEINTRESOURCEA(current ? IDI_ENTRY_CURRENT : IDI_ENTRY), IMAGE_ICON, 16, 16, 0));
+        LoadImageA(g_instance, MAKEINTRESOURCEA(current ? IDI_ENTRY_CURRENT : IDI_ENTRY), IMAGE_ICON, px(ICON_SIZE),
+                   px(ICON_SIZE), 0));
     if (icon) {
-        DrawIconEx(dc, r.left + 4, r.top + 4, icon, 16, 16, 0, nullptr, DI_NORMAL);
+        DrawIconEx(dc, r.left + px(ICON_INSET), r.top + px(ICON_INSET), icon, px(ICON_SIZE), px(ICON_SIZE), 0, nullptr,
+                   DI_NORMAL);
         DestroyIcon(icon);
     }
     HFONT font = ui_create_font("Arial", selected ? 17 : 13, 1, 0, 0, 0, 0);
@@ -59,7 +63,7 @@ BOOL on_draw_item(const DRAWITEMSTRUCT* item) {
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, selected ? RGB(0, 0, 0) : RGB(64, 64, 128));
         RECT text = r;
-        text.left += 24;
+        text.left += px(ICON_SIZE + 2 * ICON_INSET);
         // A file opened by its short name shows the name its owner gave it.
         WCHAR real[PLIST_PATH_SIZE * 2];
         if (app_shown_name(path, real, PLIST_PATH_SIZE * 2)) {
@@ -75,7 +79,7 @@ BOOL on_draw_item(const DRAWITEMSTRUCT* item) {
 }
 
 BOOL on_measure_item(MEASUREITEMSTRUCT* item) {
-    item->itemHeight = static_cast<int>(item->itemID) == -1 ? GetSystemMetrics(SM_CYVSCROLL) : ROW_HEIGHT;
+    item->itemHeight = static_cast<int>(item->itemID) == -1 ? GetSystemMetrics(SM_CYVSCROLL) : px(ROW_HEIGHT);
     return TRUE;
 }
 
@@ -151,7 +155,7 @@ void on_drop(HWND dialog, HDROP drop) {
 void on_init(HWND dialog) {
     // Also set here: the list asks for its row height while the dialog is
     // still being made, and not every platform passes that question on.
-    SendMessageA(list_of(dialog), LB_SETITEMHEIGHT, 0, ROW_HEIGHT);
+    SendMessageA(list_of(dialog), LB_SETITEMHEIGHT, 0, px(ROW_HEIGHT));
     ui_center_window(dialog, g_viewer_window);
     SetWindowTextA(dialog, "Playlist | " UI_TITLE);
     SendMessageA(dialog, PLIST_WM_REFRESH, 0, 0);

@@ -1,9 +1,7 @@
 // Resource ids shared by the resource script and the code.
-#define IDB_LOGO 102
 #define IDI_PROGRAM 103
 #define IDI_PROGRAM_SMALL 104
 #define IDD_ABOUT 106
-#define IDB_SKIN 107
 #define IDD_PLAYLIST 109
 #define IDM_PLAYLIST 110
 #define IDD_PROGRESS 111

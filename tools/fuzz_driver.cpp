@@ -3,20 +3,24 @@
 // playlist text parser, the hand-off record reader, the BMP writer, the title
 // clock, the command line's path candidates and the graphics operations on
 // every row-routine table the processor runs, and the XSPF reader; the
-// command line's rules on UTF-16 text too. A sanitizer stops the run at the first
+// command line's rules on UTF-16 text too; the radio station's metadata
+// reader and its MP3 and ADTS frame finders. A sanitizer stops the run at the first
 // fault; the checks below count wrong results. Usage: fuzz_driver INPUTS SEED
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "../app/command_line_parse.h"
 #include "../gfx/gfx.h"
 #include "../gfx/spans.h"
+#include "../media/radio_parse.h"
 #include "../playlist/playlist.h"
+#include "../ui/access_text.h"
 
 int app_handoff_read_record(const char* record, size_t record_size, char* out, size_t out_size);
 size_t media_bmp_encode(const uint32_t* pixels, int stride, int width, int height, uint8_t* out, size_t size);
@@ -44,6 +48,8 @@ const char* const SEEDS[] = {
     "[playlist]\nFile1=C:\\a=b.mp3\nTitle1=x\nLength1=-1\nNumberOfEntries=1\nVersion=2\n",
     "\xEF\xBB\xBF#EXTM3U\nfile:///C:/Music/My%20Song.mp3\nfile://localhost/D:/x%2Fy.ogg\n",
     "plain.mp3\nsecond line.avi\n",
+    "#EXTM3U\n#EXTINF:-1 tvg-name=\"a,b\",Station One\n#EXTVLCOPT:x\nhttp://127.0.0.1:8000/live\n",
+    "[playlist]\nTitle2=Two\nFile2=https://radio.example/b\nFile1=http://radio.example/a\nTitle1=One\n",
 };
 
 std::string playlist_input() {
@@ -52,7 +58,7 @@ std::string playlist_input() {
         int n = below(600);
         for (int i = 0; i < n; i++) s += static_cast<char>(next());
     } else {
-        s = SEEDS[below(4)];
+        s = SEEDS[below(6)];
         int edits = 1 + below(8);
         for (int i = 0; i < edits && !s.empty(); i++) {
             size_t at = static_cast<size_t>(below(static_cast<int>(s.size())));
@@ -73,6 +79,7 @@ const char* const XSPF_SEEDS[] = {
     "<track><title>no location</title></track><!-- <track><location>x</location></track> -->"
     "<track><location a='>'>C:\\caf&#233;&#x4E2D;&lt;.ogg</location><location>second</location></track>"
     "<track/><track><location/></track><track><location>file://server/share/x%00.avi</location></track>"
+    "<track><extension><title>no</title></extension><title>FM</title><location>http://x/a b\xC3\xA9</location></track>"
     "</trackList></playlist>",
     "<playlist><trackList><track><location><![CDATA[x]]>&#99999999999;&#;&#x;&bogus;</location></track>",
     "\xEF\xBB\xBF<?xml version='1.0'?><!-- c --><!DOCTYPE playlist [<!ENTITY e '>'>]><?pi x?>\n<x:playlist>"
@@ -98,9 +105,11 @@ void fuzz_xspf() {
         }
     }
     int handed = 0;
-    int found = plist_parse_xspf(s.c_str(), nullptr, [](const char* path, size_t n, void* c) {
+    int found = plist_parse_titled_xspf(s.c_str(), nullptr, [](const char* path, size_t n, bool, const char* title,
+                                                                  size_t title_n, void* c) {
         ++*static_cast<int*>(c);
         CHECK(n > 0 && n <= 259 && strlen(path) == n);
+        CHECK(title ? title_n > 0 && strlen(title) == title_n : title_n == 0);
     }, &handed);
     CHECK(handed <= found);
     // Told from the first bytes alone: a list there stays a list read whole.
@@ -116,9 +125,13 @@ struct Lines {
 void fuzz_playlist() {
     std::string text = playlist_input();
     Lines bounds = {text.c_str(), text.c_str() + text.size()};
-    plist_parse_text(text.c_str(), next() & 1, [](const char* line, size_t n, void* c) {
+    plist_parse_titled_text(text.c_str(), next() & 1, [](const char* line, size_t n, bool entry, const char* title,
+                                                         size_t title_n, void* c) {
         Lines* b = static_cast<Lines*>(c);
+        CHECK(entry || !title);
         CHECK(line >= b->start && line + n <= b->end);
+        CHECK(title ? title >= b->start && title + title_n <= b->end && title_n > 0 : title_n == 0);
+        CHECK(memchr(title ? title : "", '\n', title_n) == nullptr);
         CHECK(memchr(line, '\r', n) == nullptr && memchr(line, '\n', n) == nullptr);
         size_t size = 1 + static_cast<size_t>(below(300));
         std::vector<char> out(size + 8, '#');
@@ -230,6 +243,96 @@ void fuzz_title() {
     CHECK(out[size] == '#');
 }
 
+// A station's bytes: frames of one kind with metadata blocks of any length
+// byte between them, then cut, flipped and salted with sync bytes.
+std::string radio_input(int format) {
+    static const uint8_t MP3[4] = {0xFF, 0xFB, 0x90, 0x64}, ADTS[7] = {0xFF, 0xF1, 0x50, 0x80, 0x2E, 0x7F, 0xFC};
+    std::string s;
+    for (int i = 0, n = below(12); i < n; i++) {
+        if (format == AUDIO_MP3) s.append(reinterpret_cast<const char*>(MP3), 4), s.append(413, 'a');
+        else s.append(reinterpret_cast<const char*>(ADTS), 7), s.append(364, 'b');
+        if (next() % 4 == 0) {
+            uint8_t length = static_cast<uint8_t>(next());
+            s += static_cast<char>(length);
+            std::string text = "StreamTitle='" + std::string(static_cast<size_t>(below(300)), '\'') + "';";
+            text.resize(length * 16u, static_cast<char>(next() % 5 ? 0 : next()));
+            s += text;
+        }
+    }
+    for (int i = 0, edits = below(10); i < edits && !s.empty(); i++) {
+        size_t at = static_cast<size_t>(below(static_cast<int>(s.size())));
+        switch (below(3)) {
+        case 0: s[at] = static_cast<char>(next()); break;
+        case 1: s.insert(at, std::string(1 + static_cast<size_t>(below(8)), '\xFF')); break;
+        default: s.erase(at, static_cast<size_t>(below(500))); break;
+        }
+    }
+    return s;
+}
+
+// Audio out never exceeds its buffer or the bytes taken; titles stay
+// terminated in theirs; every frame found lies whole in the data and its
+// header reads again; nothing found drops no more than the data.
+void fuzz_radio() {
+    int format = next() & 1 ? AUDIO_MP3 : AUDIO_AAC;
+    std::string s = radio_input(format);
+    const uint8_t* data = reinterpret_cast<const uint8_t*>(s.data());
+    IcyReader* r = new IcyReader;
+    media_icy_start(r, next() & 1 ? 0 : 1 + static_cast<uint32_t>(below(2000)));
+    std::vector<uint8_t> audio;
+    for (size_t at = 0; at < s.size();) {
+        size_t piece = std::min<size_t>(1 + static_cast<size_t>(below(900)), s.size() - at);
+        size_t room = static_cast<size_t>(below(600));
+        std::vector<uint8_t> out(room + 8, 0xEE);
+        size_t used = 0;
+        size_t n = media_icy_feed(r, data + at, piece, out.data(), room, &used);
+        CHECK(n <= room && n <= used && used <= piece && out[room] == 0xEE);
+        CHECK(memchr(r->title, 0, sizeof r->title) != nullptr);
+        audio.insert(audio.end(), out.begin(), out.begin() + static_cast<long>(n));
+        if (used == 0 && room == 0) continue;
+        at += used;
+    }
+    delete r;
+    bool at_end = next() & 1;
+    for (size_t at = 0; at < audio.size();) {
+        AudioFrame f;
+        size_t skip = 0, left = audio.size() - at;
+        int found = media_next_frame(format, audio.data() + at, left, at_end, &f, &skip);
+        CHECK(skip <= left);
+        if (!found) break;
+        CHECK(f.length > 0 && skip + static_cast<size_t>(f.length) <= left);
+        AudioFrame again;
+        CHECK((format == AUDIO_MP3 ? media_mp3_header : media_adts_header)(audio.data() + at + skip, left - skip, &again) == 1);
+        at += skip + static_cast<size_t>(f.length);
+    }
+    size_t size = static_cast<size_t>(below(40));
+    std::vector<char> title(size + 8, '#');
+    size_t length = std::min<size_t>(s.size(), static_cast<size_t>(below(4081)));
+    if (media_icy_title(s.data(), length, size ? title.data() : nullptr, size) == 1) CHECK(strlen(title.data()) < size);
+    CHECK(title[size] == '#');
+    std::string text = s.substr(0, static_cast<size_t>(below(20)));
+    media_icy_interval(text.c_str());
+    media_audio_format(text.c_str());
+    media_is_url(text.c_str());
+}
+
+// Slider values read back from any text, and written into any buffer.
+void fuzz_access_text() {
+    static const wchar_t alphabet[] = L"0123456789:% of9x";
+    std::wstring text;
+    for (int i = below(24); i > 0; i--) text += alphabet[below(sizeof alphabet / sizeof alphabet[0] - 1)];
+    int percent = ui_parse_percent(text.c_str());
+    CHECK(percent >= -1 && percent <= 100);
+    CHECK(ui_parse_clock(text.c_str()) >= -1);
+    size_t size = static_cast<size_t>(below(40));
+    std::vector<wchar_t> out(size + 1, L'#');
+    int64_t position = static_cast<int64_t>(static_cast<uint64_t>(next()) << 32 | next());
+    if (next() & 1) ui_position_text(position, position ^ next(), out.data(), size);
+    else ui_percent_text(static_cast<int>(next()), out.data(), size);
+    if (size) CHECK(wmemchr(out.data(), 0, size) != nullptr);
+    CHECK(out[size] == L'#');
+}
+
 int coord(int range) {
     uint32_t r = next();
     if (r % 50 == 0) return static_cast<int>(next());
@@ -272,13 +375,15 @@ int main(int argc, char** argv) {
     gfx_build_checker_pattern(0x00C0C0C0, 0x40404040);
     for (int i = 0; i < 19 * 29; i++) src.pixels[i] = next();
     long done = 0;
-    for (long i = 0; i < inputs; i++, done += 7) {
+    for (long i = 0; i < inputs; i++, done += 8) {
         fuzz_playlist();
         fuzz_xspf();
         fuzz_handoff();
         fuzz_bmp();
         fuzz_title();
+        fuzz_access_text();
         fuzz_command_line();
+        fuzz_radio();
         fuzz_gfx(&dst, &src);
     }
     gfx_surface_release(&dst, 0);

@@ -17,18 +17,21 @@ int g_progress_ticks;
 const int ALPHA_SHOWN = 220;
 const int PROGRESS_TIMER = 1;
 
-HFONT bubble_font() { return ui_create_font("Arial", 11, 0, 0, 0, 0, 0); }
+// The tooltips are the strip's: drawn at its scale, lengths given at 96 DPI.
+int px(int v) { return ui_px(v, g_strip_scale); }
+
+HFONT bubble_font() { return ui_create_scaled_font("Arial", 11, 0, g_strip_scale); }
 
 // One side of the placement beside the pointer: right of (below) it while
 // the text fits, else left of (above) it; once flipped, it takes more room
 // to come back, so a pointer near the edge does not make the bubble jump.
 int place_beside(int anchor, int extent, int screen, int* margin) {
     if (anchor < screen - extent - *margin) {
-        *margin = 30;
-        return anchor + 24;
+        *margin = px(30);
+        return anchor + px(24);
     }
-    *margin = 48;
-    return anchor - extent - 30;
+    *margin = px(48);
+    return anchor - extent - px(30);
 }
 
 // The box: white at the top to pale yellow at the bottom, a thin orange
@@ -43,7 +46,7 @@ void draw_bubble(int w, int h) {
     if (gfx_surface_lock(&g_bubble_surface, 0)) {
         gfx_gradient_copy(&g_bubble_surface, 0, 0, w - 1, h - 1, 0x00FFFFFF, 0x00FFFFFF, 0x00FFFF7F, 0x00FFFF7F,
                           GFX_OPAQUE);
-        gfx_frame_blend(&g_bubble_surface, 0, 0, w - 1, h - 1, 1, 0x80FFC000, 0);
+        gfx_frame_blend(&g_bubble_surface, 0, 0, w - 1, h - 1, px(1), 0x80FFC000, 0);
         gfx_surface_unlock(&g_bubble_surface, 0);
     }
     HDC dc = nullptr;
@@ -52,7 +55,7 @@ void draw_bubble(int w, int h) {
     SetTextColor(dc, RGB(0x40, 0x40, 0x00));
     HFONT font = bubble_font();
     HGDIOBJ old = SelectObject(dc, font);
-    RECT r = {0, 0, w - 2, h - 2};
+    RECT r = {0, 0, w - px(2), h - px(2)};
     DrawTextA(dc, g_bubble_text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
     DeleteObject(font);
@@ -79,7 +82,7 @@ void lay_out(HWND bubble, const char* text) {
 
     int x = place_beside(p.x, tw, GetSystemMetrics(SM_CXSCREEN), &g_bubble_margin_x);
     int y = place_beside(p.y, th, GetSystemMetrics(SM_CYSCREEN), &g_bubble_margin_y);
-    int w = tw + 12, h = th + 6;
+    int w = tw + px(12), h = th + px(6);
     SetWindowPos(bubble, HWND_TOPMOST, x, y, w, h, SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
     draw_bubble(w, h);
     InvalidateRect(bubble, nullptr, FALSE);
@@ -99,9 +102,9 @@ void on_bubble_text(HWND bubble, const char* text) {
 
 void on_bubble_create(HWND bubble) {
     g_fade_elapsed = 0;
-    g_bubble_margin_x = g_bubble_margin_y = 24;
+    g_bubble_margin_x = g_bubble_margin_y = px(24);
     ShowWindow(bubble, SW_SHOWNOACTIVATE);
-    SetWindowPos(bubble, nullptr, 100, 100, 140, 14, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(bubble, nullptr, 100, 100, px(140), px(14), SWP_NOZORDER | SWP_NOACTIVATE);
     ui_fade_start(bubble, BUBBLE_FADE_TIMER, &g_fade_elapsed, &g_fade_period, ALPHA_SHOWN);
 }
 

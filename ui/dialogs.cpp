@@ -4,6 +4,7 @@
 
 #include "../app/fault_guard.h"
 #include "../media/media.h"
+#include "access.h"
 #include "ui.h"
 
 namespace {
@@ -79,26 +80,29 @@ const char ABOUT_FORMAT[] =
     " Contact: the Tavlin project's issue tracker \n\n"
     " Copyright (c) 2026 the Tavlin authors. All rights reserved. \n";
 
+// Lengths of the About box at 96 DPI, at the viewer's scale (the logo is drawn at it).
+int px(int v) { return ui_px(v, g_ui_scale); }
+
 // The logo, darkened to a quarter below its middle with a fade into it, at 320 x 270.
 void make_picture() {
     gfx_surface_copy(&g_about_picture, &g_logo_surface);
     if (gfx_surface_lock(&g_about_picture, 0)) {
         int w = g_about_picture.width, h = g_about_picture.height;
-        gfx_fill_blend(&g_about_picture, 0, h / 2 + 31, w - 1, h - 1, 0x40000000, 0);
-        gfx_gradient_blend(&g_about_picture, 0, h / 2 - 33, w - 1, h / 2 + 30, 0xFF000000, 0xFF000000, 0x40000000,
-                           0x40000000, 0);
+        gfx_fill_blend(&g_about_picture, 0, h / 2 + px(31), w - 1, h - 1, 0x40000000, 0);
+        gfx_gradient_blend(&g_about_picture, 0, h / 2 - px(33), w - 1, h / 2 + px(30), 0xFF000000, 0xFF000000,
+                           0x40000000, 0x40000000, 0);
         gfx_surface_unlock(&g_about_picture, 0);
     }
-    gfx_surface_resize(&g_about_picture, 320, 270, GFX_RESIZE_AREA);
+    gfx_surface_resize(&g_about_picture, px(320), px(270), GFX_RESIZE_AREA);
 }
 
 // The credits, white with a soft shadow on transparent, 320 pixels wide.
 void make_text_strip(const char* text) {
-    const int width = g_about_picture.width > 0 ? g_about_picture.width : 320;
+    const int width = g_about_picture.width > 0 ? g_about_picture.width : px(320);
     HFONT font = ui_create_font("Comic Sans MS", 80, 1, 0, 0, 0, 0);
-    RECT measure = {0, 0, width * 5, 360};
+    RECT measure = {0, 0, width * 5, px(360)};
     HDC dc = nullptr;
-    if (gfx_surface_create(&g_about_text, width * 5, 360, 0) && gfx_surface_get_dc(&g_about_text, &dc, nullptr)) {
+    if (gfx_surface_create(&g_about_text, width * 5, px(360), 0) && gfx_surface_get_dc(&g_about_text, &dc, nullptr)) {
         HGDIOBJ old = SelectObject(dc, font);
         DrawTextA(dc, text, -1, &measure, DT_CALCRECT | DT_CENTER);
         SelectObject(dc, old);
@@ -125,7 +129,8 @@ void make_text_strip(const char* text) {
             gfx_surface_unlock(&g_about_text, 0);
         }
         gfx_surface_resize(&g_about_text, width, g_about_text.height * width / g_about_text.width, GFX_RESIZE_AREA);
-        ui_drop_shadow(&g_about_text, 999, 2, 128);
+        // The shadow's offset and its softness's reach grow with the scale.
+        ui_drop_shadow(&g_about_text, 999, px(2), static_cast<int>(128 / g_ui_scale));
     }
     DeleteObject(font);
 }
@@ -134,8 +139,8 @@ void on_about_init(HWND dialog) {
     char text[1024];
     snprintf(text, sizeof text, ABOUT_FORMAT, UI_TITLE);
     make_picture();
-    gfx_surface_create(&g_about_back, g_about_picture.width > 0 ? g_about_picture.width : 320,
-                       g_about_picture.height > 0 ? g_about_picture.height : 270, 0);
+    gfx_surface_create(&g_about_back, g_about_picture.width > 0 ? g_about_picture.width : px(320),
+                       g_about_picture.height > 0 ? g_about_picture.height : px(270), 0);
     make_text_strip(text);
     ui_set_client_size(dialog, g_about_back.width, g_about_back.height);
     ui_center_window(dialog, g_viewer_window ? g_viewer_window : GetParent(dialog));
@@ -154,7 +159,7 @@ void on_about_timer(HWND dialog) {
 
 // One frame: a mask that is clear above the middle, fades in, stays, and
 // fades out at the bottom; the picture's colours over it; the credits shown
-// through the mask, one pixel higher every frame.
+// through the mask, one pixel (at 96 DPI) higher every frame.
 void on_about_paint(HWND dialog) {
     PAINTSTRUCT ps;
     HDC dc = app_begin_paint(dialog, &ps);
@@ -165,15 +170,16 @@ void on_about_paint(HWND dialog) {
     const int w = back->width, h = back->height;
     if (w > 0 && h > 0) {
         const int period = g_about_text.height + static_cast<int>(0.67 * h);
-        const int s = period > 0 ? static_cast<int>(g_about_frame % static_cast<uint32_t>(period)) : 0;
+        const uint32_t climbed = static_cast<uint32_t>(g_about_frame * g_ui_scale);
+        const int s = period > 0 ? static_cast<int>(climbed % static_cast<uint32_t>(period)) : 0;
         RECT r = ps.rcPaint;
         if (IsRectEmpty(&r)) GetClientRect(dialog, &r);
         gfx_set_clip(r.left, r.top, r.right, r.bottom);
         if (gfx_surface_lock(back, 0)) {
-            gfx_fill_copy(back, 0, 0, w - 1, h / 2 - 34, 0xFF000000, GFX_CLIP);
-            gfx_gradient_copy(back, 0, h / 2 - 33, w - 1, h / 2 + 30, 0xFF000000, 0xFF000000, 0, 0, GFX_CLIP);
-            gfx_fill_copy(back, 0, h / 2 + 30, w - 1, h - 1, 0, GFX_CLIP);
-            gfx_gradient_copy(back, 0, h - 32, w - 1, h - 1, 0, 0, 0xFF000000, 0xFF000000, GFX_CLIP);
+            gfx_fill_copy(back, 0, 0, w - 1, h / 2 - px(34), 0xFF000000, GFX_CLIP);
+            gfx_gradient_copy(back, 0, h / 2 - px(33), w - 1, h / 2 + px(30), 0xFF000000, 0xFF000000, 0, 0, GFX_CLIP);
+            gfx_fill_copy(back, 0, h / 2 + px(30), w - 1, h - 1, 0, GFX_CLIP);
+            gfx_gradient_copy(back, 0, h - px(32), w - 1, h - 1, 0, 0, 0xFF000000, 0xFF000000, GFX_CLIP);
             gfx_surface_unlock(back, 0);
         }
         gfx_blit_blend(back, 0, 0, w - 1, h - 1, &g_about_picture, 0, 0, g_about_picture.width - 1,
@@ -197,13 +203,26 @@ void on_about_destroy(HWND dialog) {
     gfx_surface_release(&g_about_text, 0);
 }
 
-LRESULT CALLBACK about_body(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// The credits as text, for assistive technology: the picture scrolls them.
+void about_credits(WCHAR* out, size_t count) {
+    char text[1024];
+    snprintf(text, sizeof text, ABOUT_FORMAT, UI_TITLE);
+    if (!MultiByteToWideChar(CP_ACP, 0, text, -1, out, static_cast<int>(count))) out[0] = 0;
+}
+
+BOOL on_about_get_object(HWND dialog, WPARAM wparam, LPARAM lparam) {
+    SetWindowLongPtrA(dialog, DWLP_MSGRESULT, ui_plain_get_object(dialog, wparam, lparam, nullptr, about_credits));
+    return TRUE;
+}
+
+LRESULT CALLBACK about_body(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG: on_about_init(dialog); return TRUE;
     case WM_TIMER: on_about_timer(dialog); return 0;
     case WM_PAINT: on_about_paint(dialog); return 0;
     case WM_COMMAND: if (LOWORD(wparam) == IDOK || LOWORD(wparam) == IDCANCEL) EndDialog(dialog, LOWORD(wparam)); return TRUE;
     case WM_DESTROY: on_about_destroy(dialog); return 0;
+    case WM_GETOBJECT: return on_about_get_object(dialog, wparam, lparam);
     }
     return FALSE;
 }

@@ -5,6 +5,7 @@
 
 #include "../app/fault_guard.h"
 #include "../media/media.h"
+#include "access.h"
 #include "ui.h"
 
 namespace {
@@ -45,7 +46,9 @@ RECT g_flash_rect;  // the highlighted control, until the flash timer puts the f
 int g_flash_style;
 bool g_flash_pending;
 
-const int STRIP_WIDTH = 480, STRIP_HEIGHT = 156;
+// The strip's size and everything on it in skin units, the 96-DPI picture's
+// pixels; the window's pixels are those at g_strip_scale.
+const int STRIP_WIDTH = UI_SKIN_WIDTH, STRIP_HEIGHT = UI_FACE_HEIGHT;
 // The knob sprite on the skin, inclusive corners; its centre column sits on
 // the slider's position.
 const int KNOB_X1 = 1, KNOB_Y1 = 176, KNOB_X2 = 13, KNOB_Y2 = 198;
@@ -77,15 +80,26 @@ void fill_layout() {
     ui_rect_set(&l.forward, 103, 88, 123, 108);
 }
 
-// White over a control's face: a translucent box on a rectangular control,
-// a radial glow on a round one.
-void draw_highlight(const RECT& r, int style) {
+int px(int v) { return ui_px(v, g_strip_scale); }
+
+// Skin units to the window's pixels: a rectangle whose right and bottom are
+// outside it, and one given by inclusive corners.
+RECT pixels_of(const RECT& r) { return RECT{px(r.left), px(r.top), px(r.right), px(r.bottom)}; }
+RECT pixel_corners_of(const RECT& r) { return RECT{px(r.left), px(r.top), px(r.right + 1) - 1, px(r.bottom + 1) - 1}; }
+
+// White over a control's face (inclusive corners in skin units): a
+// translucent box on a rectangular control, a radial glow on a round one.
+void draw_highlight(const RECT& skin_rect, int style) {
     Surface* back = &g_player_back_surface;
     if (!gfx_surface_lock(back, 0)) return;
-    if (style == 1)
+    RECT r = pixel_corners_of(skin_rect);
+    if (style == 1) {
         gfx_gradient_blend(back, r.left, r.top, r.right, r.bottom, 0xAFFFFFFF, 0xAFFFFFFF, 0xAFFFFFFF, 0xAFFFFFFF, 0);
-    else
-        gfx_radial_blend(back, r.left - 1, r.top - 1, r.right + 1, r.bottom + 1, 0x3FFFFFFF, 0xBFFFFFFF, 0);
+    } else {
+        RECT grown = {skin_rect.left - 1, skin_rect.top - 1, skin_rect.right + 1, skin_rect.bottom + 1};
+        r = pixel_corners_of(grown);
+        gfx_radial_blend(back, r.left, r.top, r.right, r.bottom, 0x3FFFFFFF, 0xBFFFFFFF, 0);
+    }
     gfx_surface_unlock(back, 0);
 }
 
@@ -99,8 +113,16 @@ bool in_ellipse(const RECT* r, POINT p) {
 // The knob sprite blended onto the back buffer centred on column x of a
 // track, its 23 rows scaled to the rows top to bottom.
 void draw_knob(int x, int top, int bottom) {
-    gfx_blit_blend(&g_player_back_surface, x - KNOB_HALF, top, x + KNOB_HALF, bottom, &g_skin_surface, KNOB_X1,
-                   KNOB_Y1, KNOB_X2, KNOB_Y2, 0);
+    RECT to = pixel_corners_of(RECT{x - KNOB_HALF, top, x + KNOB_HALF, bottom});
+    RECT from = pixel_corners_of(RECT{KNOB_X1, KNOB_Y1, KNOB_X2, KNOB_Y2});
+    gfx_blit_blend(&g_player_back_surface, to.left, to.top, to.right, to.bottom, &g_skin_surface, from.left,
+                   from.top, from.right, from.bottom, 0);
+}
+
+// A part of the strip (skin units, right and bottom outside) painted afresh.
+void invalidate(HWND player, const RECT& skin_rect) {
+    RECT r = pixels_of(skin_rect);
+    InvalidateRect(player, &r, FALSE);
 }
 
 int seek_knob_offset() {
@@ -122,30 +144,31 @@ int volume_knob_offset() { return static_cast<int>((VOLUME_TRAVEL * volume_level
 
 void store_volume(HWND player, int level) {
     media_set_option(MEDIA_OPTION_VOLUME, level | (level << 8));
+    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, player, OBJID_CLIENT, UI_STRIP_VOLUME);
     RECT r = g_layout.volume;
     ui_rect_inflate(&r, 8, 8);
-    InvalidateRect(player, &r, FALSE);
+    invalidate(player, r);
     UpdateWindow(player);
 }
 
 // The file name in cyan on the text area's first line, the media type in
 // green on its bottom line.
 void draw_texts(HDC dc) {
-    HFONT font = ui_create_font("Arial", 11, 0, 0, 0, 0, 0);
+    HFONT font = ui_create_scaled_font("Arial", 11, 0, g_strip_scale);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
     char text[APP_PATH_SIZE + 1] = " ";
     media_get_path(text + 1, sizeof text - 1);
     // A file opened by its short name shows the name its owner gave it.
     WCHAR real[APP_PATH_SIZE * 2] = L" ";
-    bool long_name = app_long_name(text + 1, real + 1, APP_PATH_SIZE * 2 - 1);
+    bool long_name = app_shown_name(text + 1, real + 1, APP_PATH_SIZE * 2 - 1);
     char* slash = strrchr(text + 1, '\\');
     char* name = text;
     if (slash) {
         *slash = ' ';
         name = slash;
     }
-    RECT area = g_layout.text;
+    RECT area = pixels_of(g_layout.text);
     SetTextColor(dc, RGB(0, 255, 255));
     if (long_name) {
         WCHAR* real_slash = wcsrchr(real + 1, '\\');
@@ -162,12 +185,14 @@ void draw_texts(HDC dc) {
     DeleteObject(font);
 }
 
+void draw_focus_mark(HWND player);
+
 void on_paint(HWND player) {
     PAINTSTRUCT ps;
     HDC dc = app_begin_paint(player, &ps);
     Surface* back = &g_player_back_surface;
-    gfx_blit_copy(back, 0, 0, STRIP_WIDTH - 1, STRIP_HEIGHT - 1, &g_skin_surface, 0, 0, STRIP_WIDTH - 1,
-                  STRIP_HEIGHT - 1, GFX_OPAQUE);
+    const int w = px(STRIP_WIDTH), h = px(STRIP_HEIGHT);
+    gfx_blit_copy(back, 0, 0, w - 1, h - 1, &g_skin_surface, 0, 0, w - 1, h - 1, GFX_OPAQUE);
     draw_knob(SEEK_LEFT + seek_knob_offset(), SEEK_TOP, SEEK_BOTTOM);
     draw_knob(VOLUME_LEFT + volume_knob_offset(), VOLUME_TOP, VOLUME_BOTTOM);
     HDC back_dc = nullptr;
@@ -175,8 +200,9 @@ void on_paint(HWND player) {
         draw_texts(back_dc);
         gfx_surface_release_dc(back, &back_dc);
     }
+    draw_focus_mark(player);
     if (g_flash_pending) draw_highlight(g_flash_rect, g_flash_style);  // a repaint keeps a flash that is on
-    gfx_blit_to_dc(dc, 0, 0, STRIP_WIDTH - 1, STRIP_HEIGHT - 1, back, 0, 0, STRIP_WIDTH - 1, STRIP_HEIGHT - 1, 0);
+    gfx_blit_to_dc(dc, 0, 0, w - 1, h - 1, back, 0, 0, w - 1, h - 1, 0);
     app_end_paint(player, &ps);
 }
 
@@ -186,8 +212,7 @@ void end_flash(HWND player) {
     KillTimer(player, FLASH_TIMER);
     if (!g_flash_pending) return;
     g_flash_pending = false;
-    RECT r = {g_flash_rect.left - 1, g_flash_rect.top - 1, g_flash_rect.right + 2, g_flash_rect.bottom + 2};
-    InvalidateRect(player, &r, FALSE);
+    invalidate(player, RECT{g_flash_rect.left - 1, g_flash_rect.top - 1, g_flash_rect.right + 2, g_flash_rect.bottom + 2});
 }
 
 void on_create(HWND player) {
@@ -200,7 +225,7 @@ void seek_to(HWND player, int x) {
     media_seek(media_get_duration() * (x - SEEK_LEFT) / SEEK_TRAVEL);
     RECT r = g_layout.seek;
     ui_rect_inflate(&r, 8, 8);
-    InvalidateRect(player, &r, FALSE);
+    invalidate(player, r);
     UpdateWindow(player);
 }
 
@@ -226,6 +251,193 @@ bool on_slider(const RECT& track, POINT p) {
     return PtInRect(&r, p) != 0;
 }
 
+// The strip's children as assistive technology numbers them, from 1: the
+// fourteen buttons in the layout table's order, the sliders, the text area.
+const Control* button(int child) {
+    if (child >= 1 && child <= 5) return &g_rect_controls[child - 1];
+    if (child >= 6 && child <= UI_STRIP_BUTTONS) return &g_round_controls[child - 6];
+    return nullptr;
+}
+
+const RECT* child_rect(int child) {
+    if (const Control* c = button(child)) return c->rect;
+    if (child == UI_STRIP_SEEK) return &g_layout.seek;
+    if (child == UI_STRIP_VOLUME) return &g_layout.volume;
+    if (child == UI_STRIP_TEXT) return &g_layout.text;
+    return nullptr;
+}
+
+// The button under a point in skin units, 0 for none.
+int button_at(POINT p) {
+    for (int child = 1; child <= UI_STRIP_BUTTONS; child++) {
+        const RECT* r = child_rect(child);
+        if (child <= 5 ? PtInRect(r, p) != 0 : in_ellipse(r, p)) return child;
+    }
+    return 0;
+}
+
+// A button pressed, by the pointer, the keyboard or a reader alike.
+void press_button(HWND player, int child) {
+    const Control* c = button(child);
+    if (!c) return;
+    NotifyWinEvent(EVENT_OBJECT_INVOKED, player, OBJID_CLIENT, child);
+    if (child <= 5) {
+        ui_flash_control(c->rect, 1);
+        act_rect_control(player, *c);
+        return;
+    }
+    ui_flash_control(c->rect, 0);
+    // Posted: a command may open a modal window, which must not run
+    // inside this press while the mouse is captured.
+    PostMessageA(g_viewer_window, WM_COMMAND, static_cast<WPARAM>(c->command), 0);
+}
+
+int g_focus;  // the child with the keyboard's focus mark, 0 for none
+
+void set_focus(HWND player, int child) {
+    if (child == g_focus) return;
+    const int both[2] = {g_focus, child};
+    for (int old_or_new : both)
+        if (const RECT* r = child_rect(old_or_new)) {
+            RECT grown = *r;
+            ui_rect_inflate(&grown, 5, 5);
+            invalidate(player, grown);
+        }
+    g_focus = child;
+    if (child) NotifyWinEvent(EVENT_OBJECT_FOCUS, player, OBJID_CLIENT, child);
+}
+
+// The focus mark: a yellow frame inside a black one around the control,
+// clear on any part of the face, two and one skin pixels wide.
+void draw_focus_mark(HWND player) {
+    const RECT* r = child_rect(g_focus);
+    if (!r || GetFocus() != player) return;
+    Surface* back = &g_player_back_surface;
+    if (!gfx_surface_lock(back, 0)) return;
+    RECT outer = {r->left - 4, r->top - 4, r->right + 3, r->bottom + 3};
+    const RECT rings[2] = {pixel_corners_of(outer), pixel_corners_of(RECT{outer.left + 1, outer.top + 1,
+                                                                            outer.right - 1, outer.bottom - 1})};
+    const uint32_t colours[2] = {0xFF000000, 0xFFFFE000};
+    const int widths[2] = {px(1) > 0 ? px(1) : 1, px(2) > 0 ? px(2) : 1};
+    for (int i = 0; i < 2; i++) {
+        const RECT& q = rings[i];
+        int w = widths[i];
+        gfx_fill_copy(back, q.left, q.top, q.right, q.top + w - 1, colours[i], 0);
+        gfx_fill_copy(back, q.left, q.bottom - w + 1, q.right, q.bottom, colours[i], 0);
+        gfx_fill_copy(back, q.left, q.top, q.left + w - 1, q.bottom, colours[i], 0);
+        gfx_fill_copy(back, q.right - w + 1, q.top, q.right, q.bottom, colours[i], 0);
+    }
+    gfx_surface_unlock(back, 0);
+}
+
+// The text area as it is drawn, as one line: the file's name, then its type.
+void text_area_name(WCHAR* out, size_t count) {
+    out[0] = 0;
+    char path[APP_PATH_SIZE];
+    media_get_path(path, sizeof path);
+    if (!path[0]) return;
+    WCHAR real[APP_PATH_SIZE * 2];
+    const WCHAR* name = real;
+    if (app_shown_name(path, real, APP_PATH_SIZE * 2)) {
+        const WCHAR* slash = wcsrchr(real, '\\');
+        name = slash ? slash + 1 : real;
+    } else {
+        const char* slash = strrchr(path, '\\');
+        if (!MultiByteToWideChar(CP_ACP, 0, slash ? slash + 1 : path, -1, real, APP_PATH_SIZE * 2)) real[0] = 0;
+    }
+    lstrcpynW(out, name, static_cast<int>(count));
+    char type[80];
+    WCHAR wide_type[80];
+    if (media_get_info(type, sizeof type, nullptr) && type[0] &&
+        MultiByteToWideChar(CP_ACP, 0, type, -1, wide_type, 80) && wcslen(out) + 3 < count) {
+        wcscat(out, L", ");
+        wcsncat(out, wide_type, count - wcslen(out) - 1);
+    }
+}
+
+// What a reader was last told of the text area and the seek bar.
+WCHAR g_told_name[280];
+DWORD g_seek_told_at;
+
+// A new file in the text area, and the seek bar's motion at most once a
+// second while playing, told to whoever listens.
+void tell_changes(HWND player) {
+    WCHAR name[280];
+    text_area_name(name, 280);
+    if (wcscmp(name, g_told_name) != 0) {
+        lstrcpynW(g_told_name, name, 280);
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, player, OBJID_CLIENT, UI_STRIP_TEXT);
+    }
+    DWORD now = GetTickCount();
+    if (media_get_state() == MEDIA_PLAYING && now - g_seek_told_at >= 1000) {
+        g_seek_told_at = now;
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, player, OBJID_CLIENT, UI_STRIP_SEEK);
+    }
+}
+
+// A focused slider moved from the keyboard: the volume by twentieths, the
+// position by five seconds; Home and End to either end.
+void step_slider(HWND player, int child, WPARAM key) {
+    if (child == UI_STRIP_VOLUME) {
+        int64_t twentieths = (static_cast<int64_t>(volume_level()) * 20 + VOLUME_MAX / 2) / VOLUME_MAX;
+        twentieths = key == VK_HOME ? 0 : key == VK_END ? 20 : twentieths + (key == VK_RIGHT ? 1 : -1);
+        twentieths = twentieths < 0 ? 0 : twentieths > 20 ? 20 : twentieths;
+        store_volume(player, static_cast<int>(twentieths * VOLUME_MAX / 20));
+        return;
+    }
+    int64_t length = media_get_duration();
+    if (length <= 0) return;
+    int64_t at = media_get_position() + (key == VK_RIGHT ? 1 : -1) * 50000000LL;
+    if (key == VK_HOME) at = 0;
+    if (key == VK_END) at = length;
+    media_seek(at < 0 ? 0 : at > length ? length : at);
+    invalidate(player, g_layout.seek);
+    NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, player, OBJID_CLIENT, UI_STRIP_SEEK);
+}
+
+// Tab and Shift+Tab walk the controls; past either end the focus goes back
+// to the viewer.
+void move_focus(HWND player, bool back) {
+    int next = g_focus ? g_focus + (back ? -1 : 1) : back ? UI_STRIP_CHILDREN : 1;
+    if (next < 1 || next > UI_STRIP_CHILDREN) {
+        set_focus(player, 0);
+        SetForegroundWindow(g_viewer_window);
+        SetFocus(g_viewer_window);
+        return;
+    }
+    set_focus(player, next);
+}
+
+// The keys of the focus mark; the others, and all of them without a mark,
+// go to the viewer as they always did. True when taken here.
+bool on_focus_key(HWND player, UINT message, WPARAM key, LPARAM flags) {
+    bool down = message == WM_KEYDOWN;
+    if (key == VK_TAB) {
+        if (down) move_focus(player, GetKeyState(VK_SHIFT) < 0);
+        return true;
+    }
+    if (!g_focus) return false;
+    bool slider = g_focus == UI_STRIP_SEEK || g_focus == UI_STRIP_VOLUME;
+    switch (key) {
+    case VK_SPACE:
+    case VK_RETURN:
+        if (down && !(flags & (1 << 30))) press_button(player, g_focus);  // held down, it presses once
+        return true;
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+        if (!slider) return false;
+        if (down) step_slider(player, g_focus, key);
+        return true;
+    }
+    return false;
+}
+
+void on_key(HWND player, UINT message, WPARAM key, LPARAM flags) {
+    if (!on_focus_key(player, message, key, flags)) SendMessageA(g_viewer_window, message, key, flags);
+}
+
 void on_button_down(HWND player, POINT p) {
     g_seek_dragging = g_volume_dragging = g_window_dragging = false;
     SetCapture(player);
@@ -240,29 +452,15 @@ void on_button_down(HWND player, POINT p) {
         set_volume(player, p.x);
         return;
     }
-    for (const Control& c : g_rect_controls) {
-        if (!PtInRect(c.rect, p)) continue;
-        ui_flash_control(c.rect, 1);
-        act_rect_control(player, c);
-    }
-    for (const Control& c : g_round_controls) {
-        if (!in_ellipse(c.rect, p)) continue;
-        ui_flash_control(c.rect, 0);
-        // Posted: a command may open a modal window, which must not run
-        // inside this press while the mouse is captured.
-        PostMessageA(g_viewer_window, WM_COMMAND, static_cast<WPARAM>(c.command), 0);
-        return;
-    }
+    int child = button_at(p);
+    press_button(player, child);
+    if (child > 5) return;  // the round ones; a press on the others may go on to drag the strip
     g_window_dragging = true;
 }
 
 const char* tooltip_at(POINT p) {
-    const char* tip = nullptr;
-    for (const Control& c : g_rect_controls)
-        if (PtInRect(c.rect, p)) tip = c.tip;
-    for (const Control& c : g_round_controls)
-        if (in_ellipse(c.rect, p)) tip = c.tip;
-    return tip;
+    const Control* c = button(button_at(p));
+    return c ? c->tip : nullptr;
 }
 
 void on_mouse_move(HWND player, POINT p, WPARAM buttons) {
@@ -284,6 +482,7 @@ void on_button_up(HWND player) {
 // Pause blinks while paused, Play while the engine is in its error state.
 void on_timer(HWND player, UINT_PTR id) {
     if (id == FLASH_TIMER) return end_flash(player);
+    tell_changes(player);
     if (media_get_state() == MEDIA_PAUSED) ui_flash_control(&g_layout.pause, 0);
     if (media_get_state() == MEDIA_ERROR) ui_flash_control(&g_layout.play, 0);
 }
@@ -299,7 +498,22 @@ void on_size(HWND player, WPARAM kind) {
 }
 
 // The strip keeps the skin's size.
-LRESULT on_sizing(RECT* r) { return ui_clamp_sizing(r, STRIP_WIDTH, STRIP_HEIGHT, STRIP_WIDTH, STRIP_HEIGHT); }
+LRESULT on_sizing(RECT* r) {
+    const int w = px(STRIP_WIDTH), h = px(STRIP_HEIGHT);
+    return ui_clamp_sizing(r, w, h, w, h);
+}
+
+// Moved to a display of another scale: the skin is drawn at it, and the
+// strip takes the place the system suggests at the skin's size there.
+void on_dpi_changed(HWND player, WPARAM dpi, const RECT* suggested) {
+    double scale = LOWORD(dpi) / 96.0;
+    if (scale != g_strip_scale) ui_set_strip_scale(scale);
+    RECT r;
+    GetWindowRect(player, &r);
+    if (suggested) r = *suggested;
+    SetWindowPos(player, nullptr, r.left, r.top, px(STRIP_WIDTH), px(STRIP_HEIGHT), SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(player, nullptr, FALSE);
+}
 
 // Shown anew above the full-screen video (after the popup menu, say), the
 // strip takes the focus once the window manager gives it: the pointer's
@@ -313,8 +527,10 @@ void on_destroy(HWND player) {
     KillTimer(player, FLASH_TIMER);
 }
 
+// A pointer position in skin units, where the controls are tested.
 POINT point_of(LPARAM lparam) {
-    return POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+    return POINT{ui_unit(static_cast<short>(LOWORD(lparam)), g_strip_scale),
+                 ui_unit(static_cast<short>(HIWORD(lparam)), g_strip_scale)};
 }
 
 // A tooltip of the strip goes with it, rather than float where it was.
@@ -334,9 +550,12 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
     case WM_SIZE: on_size(player, wparam); return 0;
     case WM_SHOWWINDOW: if (!wparam) hide_tooltip(); break;
     case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
-    case WM_CLOSE:
+    case WM_DPICHANGED: on_dpi_changed(player, wparam, reinterpret_cast<const RECT*>(lparam)); return 0;
+    case WM_CLOSE: SendMessageA(g_viewer_window, message, wparam, lparam); return 0;
     case WM_KEYDOWN:
-    case WM_KEYUP: SendMessageA(g_viewer_window, message, wparam, lparam); return 0;
+    case WM_KEYUP: on_key(player, message, wparam, lparam); return 0;
+    case WM_KILLFOCUS: set_focus(player, 0); return 0;
+    case WM_GETOBJECT: return ui_strip_get_object(player, wparam, lparam);
     case WM_DROPFILES: return SendMessageA(g_viewer_window, message, wparam, lparam);
     }
     return DefWindowProcA(player, message, wparam, lparam);
@@ -352,13 +571,13 @@ int ui_flash_control(const RECT* rect, int style) {
     HWND player = g_player_window;
     if (!player || !rect) return 1;
     if (g_flash_pending) end_flash(player);
-    const RECT r = *rect;
+    const RECT r = *rect, p = pixel_corners_of(r);
     Surface* back = &g_player_back_surface;
-    gfx_blit_copy(back, r.left, r.top, r.right, r.bottom, &g_skin_surface, r.left, r.top, r.right, r.bottom,
+    gfx_blit_copy(back, p.left, p.top, p.right, p.bottom, &g_skin_surface, p.left, p.top, p.right, p.bottom,
                   GFX_OPAQUE);
     draw_highlight(r, style);
     HDC dc = GetDC(player);
-    gfx_blit_to_dc(dc, r.left, r.top, r.right, r.bottom, back, r.left, r.top, r.right, r.bottom, 0);
+    gfx_blit_to_dc(dc, p.left, p.top, p.right, p.bottom, back, p.left, p.top, p.right, p.bottom, 0);
     ReleaseDC(player, dc);
     g_flash_rect = r;
     g_flash_style = style;
@@ -371,5 +590,70 @@ int ui_wheel_volume(int wheel_delta) {
     // A notch (120) is a twentieth of the range, on the bar's own scale.
     int64_t level = volume_level() + static_cast<int64_t>(wheel_delta) * VOLUME_MAX / (20 * WHEEL_DELTA);
     store_volume(g_player_window, static_cast<int>(level < 0 ? 0 : level > VOLUME_MAX ? VOLUME_MAX : level));
+    return 1;
+}
+
+bool ui_strip_child(int child, UiStripChild* out) {
+    const RECT* r = child_rect(child);
+    if (!r || !out) return false;
+    out->rect = pixels_of(*r);
+    out->name[0] = out->value[0] = 0;
+    if (const Control* c = button(child)) {
+        MultiByteToWideChar(CP_ACP, 0, c->tip, -1, out->name, 280);
+    } else if (child == UI_STRIP_SEEK) {
+        lstrcpynW(out->name, L"Seek bar", 280);
+        ui_position_text(media_get_position(), media_get_duration(), out->value, 64);
+    } else if (child == UI_STRIP_VOLUME) {
+        lstrcpynW(out->name, L"Volume bar", 280);
+        ui_percent_text(static_cast<int>((volume_level() * 100 + VOLUME_MAX / 2) / VOLUME_MAX), out->value, 64);
+    } else {
+        text_area_name(out->name, 280);
+    }
+    return true;
+}
+
+int ui_strip_child_at(POINT client) {
+    POINT p = {ui_unit(client.x, g_strip_scale), ui_unit(client.y, g_strip_scale)};
+    if (on_slider(g_layout.seek, p)) return UI_STRIP_SEEK;
+    if (on_slider(g_layout.volume, p)) return UI_STRIP_VOLUME;
+    if (int child = button_at(p)) return child;
+    return PtInRect(&g_layout.text, p) ? UI_STRIP_TEXT : 0;
+}
+
+int ui_strip_focus() { return g_focus; }
+
+void ui_strip_set_focus(int child) {
+    if (g_player_window) set_focus(g_player_window, child >= 0 && child <= UI_STRIP_CHILDREN ? child : 0);
+}
+
+bool ui_strip_press(int child) {
+    if (!button(child) || !g_player_window) return false;
+    press_button(g_player_window, child);
+    return true;
+}
+
+bool ui_strip_set_value(int child, const WCHAR* value) {
+    if (!g_player_window) return false;
+    if (child == UI_STRIP_VOLUME) {
+        int percent = ui_parse_percent(value);
+        if (percent < 0) return false;
+        store_volume(g_player_window, (percent * VOLUME_MAX + 50) / 100);
+        return true;
+    }
+    long long seconds = child == UI_STRIP_SEEK ? ui_parse_clock(value) : -1;
+    int64_t length = media_get_duration();
+    if (seconds < 0 || length <= 0) return false;
+    int64_t at = seconds * 10000000LL;
+    media_seek(at > length ? length : at);
+    invalidate(g_player_window, g_layout.seek);
+    return true;
+}
+
+int ui_strip_enter(bool from_the_end) {
+    HWND player = g_player_window;
+    if (!player || !IsWindowVisible(player)) return 0;
+    SetForegroundWindow(player);
+    SetFocus(player);
+    set_focus(player, from_the_end ? UI_STRIP_CHILDREN : 1);
     return 1;
 }

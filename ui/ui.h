@@ -5,6 +5,7 @@
 #include "../app/app.h"
 #include "../gfx/gfx.h"
 #include "../resources/resource.h"
+#include "art.h"
 
 #define UI_TITLE APP_TITLE
 #define UI_VIEWER_CLASS "tavlin_viewer"
@@ -30,6 +31,16 @@
 extern HWND g_viewer_window, g_player_window, g_bubble_window, g_control_panel_window;
 extern Surface g_logo_surface, g_skin_surface, g_player_back_surface;
 
+// The display's scale a window is on: its DPI / 96, the system's DPI where
+// the platform cannot tell a window's (and for no window).
+double ui_scale_of(HWND window);
+// The scales the windows are drawn at: the viewer's (its logo, the dialogs,
+// every font ui_create_font makes) and the strip's (its skin, text and tooltips).
+extern double g_ui_scale, g_strip_scale;
+// The skin (and the strip's back buffer), or the logo, drawn anew at a scale.
+int ui_set_strip_scale(double scale);
+int ui_set_viewer_scale(double scale);
+
 int ui_load_skin();
 int ui_create_windows(int ignored);
 int ui_set_viewer_mode(HWND window, int mode);
@@ -39,9 +50,12 @@ void ui_raise_strip();
 void ui_release_pointer();
 int ui_set_client_size(HWND window, int client_width, int client_height);
 int ui_set_window_alpha(HWND window, int alpha);
-// A font the caller owns and deletes; size in pixels unless size_in_points.
+// A font the caller owns and deletes; size in pixels at 96 DPI, scaled by
+// g_ui_scale, unless size_in_points.
 HFONT ui_create_font(const char* face, int size, int bold, int italic, int underline, int strike_out,
                      int size_in_points);
+// A plain or bold font of size pixels at 96 DPI, at the given scale.
+HFONT ui_create_scaled_font(const char* face, int size, int bold, double scale);
 
 // The title clock: "<title> | h:mm:ss / h:mm:ss" from two media times.
 void ui_format_title(char* out, size_t size, int64_t position, int64_t duration);
@@ -68,7 +82,8 @@ extern const DLGPROC ui_progress_dialog_proc;
 // The import's progress bubble (dialog 111), while one is open.
 extern HWND g_progress_window;
 
-// A control of the strip highlighted for 120 ms: style 1 rectangular, 0 round.
+// A control of the strip (its rectangle in skin units) highlighted for
+// 120 ms: style 1 rectangular, 0 round.
 int ui_flash_control(const RECT* rect, int style);
 
 // A window dragged by the pointer: moved by the pointer's movement since

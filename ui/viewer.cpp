@@ -11,6 +11,7 @@
 #include "../app/fault_guard.h"
 #include "../media/media.h"
 #include "../playlist/playlist.h"
+#include "access.h"
 #include "ui.h"
 
 namespace {
@@ -212,11 +213,11 @@ void drag_window(HWND viewer, WPARAM buttons) {
     ui_drag_window(viewer, &g_drag_point);
 }
 
-// The logo centred on black, never enlarged, 15 pixels short of the limiting side.
+// The logo centred on black, never enlarged, 15 pixels (at 96 DPI) short of the limiting side.
 void draw_logo(HWND viewer, HDC dc) {
     RECT client;
     GetClientRect(viewer, &client);
-    int cw = client.right, ch = client.bottom;
+    int cw = client.right, ch = client.bottom, margin = ui_px(15, g_ui_scale);
     int w = g_logo_surface.width, h = g_logo_surface.height;
     HDC logo_dc = nullptr;
     RECT logo = {0, 0, 0, 0};
@@ -226,10 +227,10 @@ void draw_logo(HWND viewer, HDC dc) {
         double aspect = static_cast<double>(w) / h;
         int dw, dh;
         if (static_cast<double>(h) / (ch + 1) < static_cast<double>(w) / (cw + 1)) {
-            dw = cw - 15 < w ? cw - 15 : w;
+            dw = cw - margin < w ? cw - margin : w;
             dh = static_cast<int>(dw / aspect);
         } else {
-            dh = ch - 15 < h ? ch - 15 : h;
+            dh = ch - margin < h ? ch - margin : h;
             dw = static_cast<int>(dh * aspect);
         }
         int x = (cw - dw + 1) / 2, y = (ch - dh + 1) / 2;
@@ -246,11 +247,22 @@ void draw_logo(HWND viewer, HDC dc) {
 // Idle: the logo, or "PLAYBACK ERROR" after a failure; between a very short
 // track and the next, its last frame. Playing: the media thread draws the
 // frame, asked to draw it again.
+// What the viewer shows as text, beside its title, for assistive technology.
+void status_text(WCHAR* out, size_t count) {
+    char status[128];
+    if (!media_shown_status(status, sizeof status) ||
+        !MultiByteToWideChar(CP_ACP, 0, status, -1, out, static_cast<int>(count)))
+        out[0] = 0;
+}
+
 void on_paint(HWND viewer) {
     PAINTSTRUCT ps;
     HDC dc = app_begin_paint(viewer, &ps);
     bool idle = !media_is_active();
-    if (idle && !g_show_failure && !g_next_waits) draw_logo(viewer, dc);
+    if (idle && !g_show_failure && !g_next_waits) {
+        media_forget_status();
+        draw_logo(viewer, dc);
+    }
     app_end_paint(viewer, &ps);
     if (idle && g_show_failure) media_draw_status(viewer, "PLAYBACK ERROR");
     if (!idle) media_redraw();
@@ -553,12 +565,29 @@ void on_activate(HWND previous) {
 }
 
 void on_key_down(HWND viewer, WPARAM key, LPARAM flags) {
+    if (key == VK_TAB) {
+        ui_strip_enter(GetKeyState(VK_SHIFT) < 0);  // the keyboard's way to the strip's controls
+        return;
+    }
     press_key(viewer, key, flags);
     if (key == 'C') media_snapshot();
     if (key == VK_ESCAPE && full_screen(viewer)) ui_set_viewer_mode(viewer, VIEWER_MODE_WINDOWED);
 }
 
-LRESULT on_sizing(RECT* r) { return ui_clamp_sizing(r, 120, 120, UI_SIZE_ANY, UI_SIZE_ANY); }
+LRESULT on_sizing(RECT* r) {
+    const int least = ui_px(120, g_ui_scale);
+    return ui_clamp_sizing(r, least, least, UI_SIZE_ANY, UI_SIZE_ANY);
+}
+
+// Moved to a display of another scale: the logo and the texts are drawn at
+// it, and a windowed viewer takes the place and size the system suggests.
+void on_dpi_changed(HWND viewer, WPARAM dpi, const RECT* suggested) {
+    ui_set_viewer_scale(LOWORD(dpi) / 96.0);
+    if (suggested && !full_screen(viewer))
+        SetWindowPos(viewer, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(viewer, nullptr, TRUE);
+}
 
 void on_button_down(HWND viewer) {
     if (!full_screen(viewer)) ui_raise_strip();  // the window manager has just raised the viewer
@@ -590,12 +619,14 @@ LRESULT CALLBACK viewer_body(HWND viewer, UINT message, WPARAM wparam, LPARAM lp
     case WM_TIMER: on_timer(viewer, wparam); return 0;
     case WM_KEYDOWN: on_key_down(viewer, wparam, lparam); return 0;
     case WM_KEYUP: release_key(wparam); return 0;
+    case WM_GETOBJECT: return ui_plain_get_object(viewer, wparam, lparam, status_text, nullptr);
     case WM_PAINT: on_paint(viewer); return 0;
     case WM_ERASEBKGND: erase_background(viewer, reinterpret_cast<HDC>(wparam)); return 0;
     case WM_SIZE: on_size(viewer, wparam); return 0;
     case WM_MOVE: repaint_video(viewer); return 0;
     case WM_STYLECHANGED: InvalidateRect(viewer, nullptr, FALSE); return 0;
     case WM_SIZING: return on_sizing(reinterpret_cast<RECT*>(lparam));
+    case WM_DPICHANGED: on_dpi_changed(viewer, wparam, reinterpret_cast<const RECT*>(lparam)); return 0;
     case WM_SETCURSOR: if (set_cursor(viewer, LOWORD(lparam))) return TRUE; break;
     case WM_LBUTTONDOWN: on_button_down(viewer); return 0;
     case WM_MOUSEMOVE: drag_window(viewer, wparam); return 0;

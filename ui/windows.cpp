@@ -3,17 +3,14 @@
 
 HWND g_viewer_window, g_player_window, g_bubble_window, g_control_panel_window;
 Surface g_logo_surface, g_skin_surface, g_player_back_surface;
+double g_ui_scale = 1, g_strip_scale = 1;
 
 namespace {
 
-int g_saved_width = 512, g_saved_height = 288;
-
-void load_into(Surface* s, int id, int width, int height, UINT flags) {
-    HBITMAP b = static_cast<HBITMAP>(LoadImageA(g_instance, MAKEINTRESOURCEA(id), IMAGE_BITMAP, width, height, flags));
-    if (!b) return;
-    gfx_surface_load_bitmap(s, b);
-    DeleteObject(b);
-}
+// The viewer's windowed size at 96 DPI, and the size it comes back to from
+// full screen, in pixels at its scale.
+const int VIEWER_WIDTH = 512, VIEWER_HEIGHT = 288;
+int g_saved_width = VIEWER_WIDTH, g_saved_height = VIEWER_HEIGHT;
 
 void register_class(const char* name, UINT style, WNDPROC proc, bool icons, HBRUSH background) {
     WNDCLASSEXA c = {};
@@ -86,10 +83,53 @@ void ui_release_pointer() {
     ClipCursor(nullptr);
 }
 
+double ui_scale_of(HWND window) {
+    // Asked of the system at run time: older systems have no DPI per window.
+    typedef UINT(WINAPI * DpiForWindow)(HWND);
+    static DpiForWindow dpi_for_window = reinterpret_cast<DpiForWindow>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
+    UINT dpi = window && dpi_for_window ? dpi_for_window(window) : 0;
+    if (!dpi) {
+        HDC screen = GetDC(nullptr);
+        dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+        ReleaseDC(nullptr, screen);
+    }
+    return dpi >= 24 && dpi <= 96 * 8 ? dpi / 96.0 : 1;
+}
+
+// Failures leave the surfaces empty: the windows are made all the same.
+int ui_set_strip_scale(double scale) {
+    Surface skin = {};
+    if (!ui_draw_skin(&skin, scale)) return 0;
+    gfx_surface_release(&g_skin_surface, 0);
+    g_skin_surface = skin;
+    gfx_surface_release(&g_player_back_surface, 0);
+    gfx_surface_create(&g_player_back_surface, ui_px(UI_SKIN_WIDTH, scale), ui_px(UI_FACE_HEIGHT, scale), 0);
+    g_strip_scale = scale;
+    return 1;
+}
+
+int ui_set_viewer_scale(double scale) {
+    if (g_ui_scale != scale) {
+        g_saved_width = static_cast<int>(g_saved_width * scale / g_ui_scale + 0.5);
+        g_saved_height = static_cast<int>(g_saved_height * scale / g_ui_scale + 0.5);
+    }
+    g_ui_scale = scale;
+    Surface logo = {};
+    if (!ui_draw_logo(&logo, scale)) return 0;
+    gfx_surface_release(&g_logo_surface, 0);
+    g_logo_surface = logo;
+    return 1;
+}
+
+// Drawn at the display's scale: the windows are made on it.
 int ui_load_skin() {
-    load_into(&g_logo_surface, IDB_LOGO, 0, 0, LR_CREATEDIBSECTION | LR_DEFAULTSIZE);
-    load_into(&g_skin_surface, IDB_SKIN, 480, 200, LR_CREATEDIBSECTION);
-    gfx_surface_create(&g_player_back_surface, 480, 156, 0);
+    double scale = ui_scale_of(nullptr);
+    g_saved_width = ui_px(VIEWER_WIDTH, scale);
+    g_saved_height = ui_px(VIEWER_HEIGHT, scale);
+    g_ui_scale = scale;
+    ui_set_viewer_scale(scale);
+    ui_set_strip_scale(scale);
     return 1;
 }
 
@@ -99,12 +139,21 @@ int ui_create_windows(int) {
     register_class(UI_BUBBLE_CLASS, CS_DROPSHADOW, ui_bubble_proc, false, nullptr);
 
     g_viewer_window = CreateWindowExA(WS_EX_ACCEPTFILES, UI_VIEWER_CLASS, UI_TITLE,
-                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, -500, -500, 512, 288, nullptr,
-                                      nullptr, g_instance, nullptr);
+                                      WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, -500, -500, g_saved_width,
+                                      g_saved_height, nullptr, nullptr, g_instance, nullptr);
     ShowWindow(g_viewer_window, SW_HIDE);
     g_player_window = CreateWindowExA(WS_EX_ACCEPTFILES, UI_PLAYER_CLASS, UI_TITLE, WS_POPUP | WS_CLIPCHILDREN,
-                                      -500, -500, 480, 156, g_viewer_window, nullptr, g_instance, nullptr);
+                                      -500, -500, ui_px(UI_SKIN_WIDTH, g_strip_scale),
+                                      ui_px(UI_FACE_HEIGHT, g_strip_scale), g_viewer_window, nullptr, g_instance,
+                                      nullptr);
     ShowWindow(g_player_window, SW_HIDE);
+    // A window made on a display of another scale than the system's is drawn at its own.
+    double viewer_scale = ui_scale_of(g_viewer_window), strip_scale = ui_scale_of(g_player_window);
+    if (viewer_scale != g_ui_scale && ui_set_viewer_scale(viewer_scale))
+        SetWindowPos(g_viewer_window, nullptr, 0, 0, g_saved_width, g_saved_height, SWP_NOMOVE | SWP_NOZORDER);
+    if (strip_scale != g_strip_scale && ui_set_strip_scale(strip_scale))
+        SetWindowPos(g_player_window, nullptr, 0, 0, ui_px(UI_SKIN_WIDTH, strip_scale),
+                     ui_px(UI_FACE_HEIGHT, strip_scale), SWP_NOMOVE | SWP_NOZORDER);
     g_bubble_window = CreateWindowExA(WS_EX_TOPMOST, UI_BUBBLE_CLASS, "", WS_POPUP, -500, -500, 32, 32,
                                       g_viewer_window, nullptr, g_instance, nullptr);
     ShowWindow(g_bubble_window, SW_HIDE);
@@ -134,8 +183,8 @@ int ui_set_viewer_mode(HWND window, int mode) {
             g_saved_width = r.right - r.left;
             g_saved_height = r.bottom - r.top;
             if (g_saved_width * 4 > sw * 3 || g_saved_height * 4 > sh * 3) {
-                g_saved_width = 512;
-                g_saved_height = 288;
+                g_saved_width = ui_px(VIEWER_WIDTH, g_ui_scale);
+                g_saved_height = ui_px(VIEWER_HEIGHT, g_ui_scale);
             }
         }
         SetWindowLongA(window, GWL_EXSTYLE, WS_EX_TOPMOST | WS_EX_ACCEPTFILES);
@@ -235,17 +284,27 @@ int ui_set_window_alpha(HWND window, int alpha) {
     return set_layered(window, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
 }
 
+namespace {
+HFONT font_of_height(const char* face, int height, int bold, int italic, int underline, int strike_out) {
+    return CreateFontA(-height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic != 0, underline != 0, strike_out != 0,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
+}  // namespace
+
+HFONT ui_create_scaled_font(const char* face, int size, int bold, double scale) {
+    return font_of_height(face, ui_px(size, scale), bold, 0, 0, 0);
+}
+
 HFONT ui_create_font(const char* face, int size, int bold, int italic, int underline, int strike_out,
                      int size_in_points) {
-    int h = size;
+    int h = ui_px(size, g_ui_scale);
     if (size_in_points) {
         HWND desktop = GetDesktopWindow();
         HDC dc = GetDC(desktop);
         h = MulDiv(size, GetDeviceCaps(dc, LOGPIXELSY), 72);
         ReleaseDC(desktop, dc);
     }
-    return CreateFontA(-h, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic != 0, underline != 0, strike_out != 0,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+    return font_of_height(face, h, bold, italic, underline, strike_out);
 }
 
 int ui_drag_window(HWND window, POINT* last) {

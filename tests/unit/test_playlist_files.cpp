@@ -232,6 +232,79 @@ TEST_F(PlaylistFiles, SavesWholeFilesOrNone) {
     EXPECT_EQ(save(longest), 0);
 }
 
+// Station addresses in every kind of list are kept as they stand, each with
+// the title its list gives it; a title-like value is no entry.
+TEST_F(PlaylistFiles, StationAddressesKeepTheirTitlesInEveryFormat) {
+    struct Case {
+        std::string name, text;
+        std::vector<std::string> urls, titles;
+    };
+    const Case cases[] = {
+        {"radio.pls",
+         "[playlist]\nTitle2=Second FM\nFile1=http://127.0.0.1:8000/one\nFile2=https://radio.example/two?x=1&y=%20\n"
+         "Title1=First FM\nFile3=http://radio.example/three\nTitle3=\nTitle4=http://radio.example/title\n"
+         "Title01=late\nNumberOfEntries=3\n",
+         {"http://127.0.0.1:8000/one", "https://radio.example/two?x=1&y=%20", "http://radio.example/three"},
+         {"First FM", "Second FM", ""}},
+        {"radio.m3u",
+         "#EXTM3U\n#EXTINF:-1 tvg-name=\"a,b\",  Jazz, Live  \n#EXTVLCOPT:network-caching=1000\n"
+         "https://radio.example/jazz\nhttp://radio.example/untitled\n#EXTINF:-1,Orphan\n",
+         {"https://radio.example/jazz", "http://radio.example/untitled"}, {"Jazz, Live", ""}},
+        {"radio.m3u8", "#EXTM3U\n#EXTINF:-1,Caf\xC3\xA9 Radio\nhttp://radio.example/caf%C3%A9\n",
+         {"http://radio.example/caf%C3%A9"}, {"Caf\xE9 Radio"}},
+        {"radio.xspf",
+         "<playlist><trackList><track><location>http://radio.example/a%20b \xC3\xA9</location>"
+         "<extension><title>not this</title></extension><title>A &amp; B</title></track>"
+         "<track><title><![CDATA[Caf\xC3\xA9]]></title><location>https://radio.example/c</location></track>"
+         "<track><location>http://radio.example/d</location></track></trackList></playlist>",
+         {"http://radio.example/a%20b%20%C3%A9", "https://radio.example/c", "http://radio.example/d"},
+         {"A & B", "Caf\xE9", ""}},
+    };
+    for (const Case& c : cases) {
+        plist_reset();
+        for (const std::string& url : c.urls) plist_set_title(url.c_str(), nullptr);
+        ASSERT_EQ(load(write(c.name, c.text)), 1) << c.name;
+        std::vector<std::string> urls, titles;
+        char path[PLIST_PATH_SIZE], title[PLIST_TITLE_SIZE];
+        for (int i = 0; plist_get(path, sizeof path, i); i++) {
+            urls.push_back(path);
+            int found = plist_title_of(path, title, sizeof title);
+            EXPECT_EQ(found, title[0] ? 1 : 0);
+            titles.push_back(title);
+        }
+        EXPECT_EQ(urls, c.urls) << c.name;
+        EXPECT_EQ(titles, c.titles) << c.name;
+    }
+}
+
+// Titles are kept by address, the newest word standing, and no more of them
+// than the list holds entries: the first set is the first forgotten.
+TEST(PlaylistText, TitlesAreKeptByAddressTheOldestForgotten) {
+    auto title_of = [](const std::string& path, size_t size = PLIST_TITLE_SIZE) {
+        char out[PLIST_TITLE_SIZE] = "junk";
+        int found = plist_title_of(path.c_str(), out, size);
+        EXPECT_EQ(found, out[0] ? 1 : 0);
+        return std::string(out);
+    };
+    auto url = [](int i) { return "http://radio.example/" + std::to_string(i); };
+    for (int i = 0; i <= PLAYLIST_CAPACITY; i++) plist_set_title(url(i).c_str(), ("Station " + std::to_string(i)).c_str());
+    EXPECT_EQ(title_of(url(0)), "");
+    EXPECT_EQ(title_of(url(1)), "Station 1");
+    EXPECT_EQ(title_of(url(PLAYLIST_CAPACITY)), "Station " + std::to_string(PLAYLIST_CAPACITY));
+    // A new address forgets the oldest; a new title for a known one, or
+    // none, forgets nothing else.
+    plist_set_title("http://radio.example/new", std::string(300, 't').c_str());
+    plist_set_title(url(2).c_str(), "Renamed");
+    plist_set_title(url(3).c_str(), "");
+    EXPECT_EQ(title_of(url(1)), "");
+    EXPECT_EQ(title_of(url(2)), "Renamed");
+    EXPECT_EQ(title_of(url(3)), "");
+    EXPECT_EQ(title_of(url(4)), "Station 4");
+    EXPECT_EQ(title_of("http://radio.example/new"), std::string(PLIST_TITLE_SIZE - 1, 't'));
+    EXPECT_EQ(title_of(url(2), 4), "Ren");  // cut to the caller's buffer
+    EXPECT_EQ(title_of("http://radio.example/1/"), "");
+}
+
 namespace {
 
 // A code page of UTF-8, answered as Windows answers it: the best-fit flag and
