@@ -23,9 +23,20 @@ void refresh_list(HWND dialog) {
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     SendMessageA(list, LB_INITSTORAGE, plist_count(), plist_count() * 16);
+    // Each row holds the name it shows, the real one of a file opened by its
+    // short name: what a screen reader reads from the list is what is seen.
     char path[PLIST_PATH_SIZE];
-    for (int i = 0; plist_get(path, sizeof path, i); i++)
-        SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(plist_name_part(path)));
+    for (int i = 0; plist_get(path, sizeof path, i); i++) {
+        WCHAR name[PLIST_PATH_SIZE * 2];
+        const WCHAR* shown = name;
+        if (app_shown_name(path, name, PLIST_PATH_SIZE * 2)) {
+            const WCHAR* slash = wcsrchr(name, '\\');
+            shown = slash ? slash + 1 : name;
+        } else if (!MultiByteToWideChar(CP_ACP, 0, plist_name_part(path), -1, name, PLIST_PATH_SIZE * 2)) {
+            name[0] = 0;
+        }
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown));
+    }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, FALSE);
 }
@@ -194,6 +205,7 @@ HWND plist_create_window(HWND owner) {
         SetForegroundWindow(g_playlist_window);
         return g_playlist_window;
     }
-    return CreateDialogParamA(g_instance, MAKEINTRESOURCEA(UI_DIALOG_PLAYLIST), owner,
+    // A window of UTF-16 text, so its rows can hold any real name.
+    return CreateDialogParamW(g_instance, MAKEINTRESOURCEW(UI_DIALOG_PLAYLIST), owner,
                               app_guarded_dialog<playlist_dialog_body>, 0);
 }

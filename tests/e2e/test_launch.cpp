@@ -59,7 +59,8 @@ double strip_name_mismatch(HWND player, const std::wstring& name) {
 
 // A clip whose name this system's code page has no characters for plays from
 // the command line, the Open dialog, a dropped folder and .m3u8, and a second
-// launch; the strip shows its real name, not the short one it is opened by.
+// launch; the strip and the playlist's rows show its real name, not the
+// short one it is opened by.
 TEST(Launch, AClipNamedInJapanesePlaysByEveryRoute) {
     const std::wstring name = L"\u65E5\u672C\u8A9E\u306E\u52D5\u753B.avi";
     const std::wstring clip_path = e2e_wide(clip("")) + name;
@@ -96,5 +97,11 @@ TEST(Launch, AClipNamedInJapanesePlaysByEveryRoute) {
     std::vector<std::string> got;
     EXPECT_TRUE(e2e_wait_until([&] { return (got = e2e_list_items(rows)).size() == 3; }, 15000))
         << "the folder's clip, the list's and the handed-over one: " << got.size();
+    // Each row holds the real name, as a screen reader reads it from the list.
+    for (int i = 0; i < 3; i++) {
+        WCHAR row[256] = L"";
+        if (SendMessageW(rows, LB_GETTEXTLEN, i, 0) < 256) SendMessageW(rows, LB_GETTEXT, i, reinterpret_cast<LPARAM>(row));
+        EXPECT_EQ(std::wstring(row), name) << "row " << i;
+    }
     close_player(&program, viewer);
 }
