@@ -84,7 +84,13 @@ int add_wide_found(const WCHAR* path, DWORD attributes) {
 
 int plist_add_path(char* path) {
     if (strnlen(path, PLIST_PATH_SIZE) > PLIST_PATH_MAX) return 0;
-    if (media_is_url(path)) return plist_append(path) ? 1 : (g_files_not_added++, 1);  // a station's address, kept as it is
+    // An address is kept as it is: a list on a server is read in its place,
+    // a station's stream added.
+    if (media_is_url(path)) {
+        if (plist_is_playlist_file(path)) return plist_load_file(path);
+        if (!plist_append(path)) g_files_not_added++;
+        return 1;
+    }
     plist_trim_separator(path);
     DWORD attributes = GetFileAttributesA(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return 0;

@@ -294,14 +294,23 @@ TEST(Radio, ListsOnAServerAreReadInTheirPlace) {
     char list[PLIST_PATH_SIZE];
     lstrcpynA(list, e2e_make_file(dir + "\\local.m3u", "#EXTM3U\n" + host + "/nest.m3u\n").c_str(), sizeof list);
     EXPECT_EQ(plist_add_path(list), 1);
+    auto entries = [] {
+        std::vector<std::string> got;
+        char path[PLIST_PATH_SIZE], title[PLIST_TITLE_SIZE];
+        for (int i = 0; plist_get(path, sizeof path, i); i++) {
+            plist_title_of(path, title, sizeof title);
+            got.push_back(std::string(path) + " " + title);
+        }
+        return got;
+    };
+    const std::vector<std::string> expected = {host + "/stream Tavlin Test FM", host + "/tone.mp3 Direct"};
+    EXPECT_EQ(entries(), expected);
+    // The same list's address given as it stands (from the command line, say) is read too.
+    plist_reset();
+    lstrcpynA(list, (host + "/nest.m3u").c_str(), sizeof list);
+    EXPECT_EQ(plist_add_path(list), 1);
     e2e_run_unix("kill " + std::to_string(pid), 5000);
-    std::vector<std::string> got;
-    char path[PLIST_PATH_SIZE], title[PLIST_TITLE_SIZE];
-    for (int i = 0; plist_get(path, sizeof path, i); i++) {
-        plist_title_of(path, title, sizeof title);
-        got.push_back(std::string(path) + " " + title);
-    }
-    EXPECT_EQ(got, (std::vector<std::string>{host + "/stream Tavlin Test FM", host + "/tone.mp3 Direct"}));
+    EXPECT_EQ(entries(), expected);
     plist_reset();
 }
 
