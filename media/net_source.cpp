@@ -198,7 +198,10 @@ void query_header(HINTERNET request, DWORD level, const wchar_t* name, char* out
 void connect_failure(DWORD error, char* reason, size_t size) {
     const char* text;
     switch (error) {
-    case ERROR_WINHTTP_TIMEOUT: text = "The station did not answer within 5 seconds.\n"; break;
+    case ERROR_WINHTTP_TIMEOUT:
+    case 10060:  // the socket's own time-out (WSAETIMEDOUT), which a busy machine may give first
+        text = "The station did not answer within 5 seconds.\n";
+        break;
     case ERROR_WINHTTP_NAME_NOT_RESOLVED: text = "The station's server name is not known.\n"; break;
     case ERROR_WINHTTP_CANNOT_CONNECT:
     case ERROR_WINHTTP_CONNECTION_ERROR: text = "The station could not be reached.\n"; break;

@@ -174,6 +174,15 @@ RECT centred(int w, int h) {
     return RECT{x, y, x + w, y + h};
 }
 
+// The player started without a file, its viewer and its shown strip; null
+// when either does not come.
+HWND start_idle(E2eProgram* program, HWND* player) {
+    HWND viewer = start_player(program, "");
+    *player = viewer ? e2e_wait_window(program->pid, "tavlin_player", nullptr, 10000) : nullptr;
+    if (!*player || !e2e_wait_until([&] { return IsWindowVisible(*player) != 0; }, 5000)) return nullptr;
+    return viewer;
+}
+
 }  // namespace
 
 TEST(Scale, TheStripAndTheViewerTakeTheScaleAndTheControlsActAtTheirScaledPlaces) {
@@ -225,10 +234,8 @@ TEST(Scale, TheStripAndTheViewerTakeTheScaleAndTheControlsActAtTheirScaledPlaces
 TEST(Scale, TheStripShowsTheArtworkDrawnAtItsScaleAndAtANewOneAfterAMove) {
     const double s = display_scale();
     E2eProgram program;
-    HWND viewer = start_player(&program, "");
-    ASSERT_TRUE(viewer);
-    HWND player = e2e_wait_window(program.pid, "tavlin_player", nullptr, 10000);
-    ASSERT_TRUE(player && e2e_wait_until([&] { return IsWindowVisible(player) != 0; }, 5000));
+    HWND player = nullptr, viewer = start_idle(&program, &player);
+    ASSERT_TRUE(viewer && player);
     e2e_run_unix("xdotool mousemove 0 0", 10000);  // no tooltip over the strip
     expect_artwork_at(viewer, player, s);
 
@@ -246,10 +253,8 @@ TEST(Scale, TheStripShowsTheArtworkDrawnAtItsScaleAndAtANewOneAfterAMove) {
 TEST(Scale, TheLogoTheListAndTheDialogsAreDrawnAtTheScale) {
     const double s = display_scale();
     E2eProgram program;
-    HWND viewer = start_player(&program, "");
-    ASSERT_TRUE(viewer);
-    HWND player = e2e_wait_window(program.pid, "tavlin_player", nullptr, 10000);
-    ASSERT_TRUE(player && e2e_wait_until([&] { return IsWindowVisible(player) != 0; }, 5000));
+    HWND player = nullptr, viewer = start_idle(&program, &player);
+    ASSERT_TRUE(viewer && player);
     hide_player(&program, viewer);
     // The logo at its own size at the scale, on black, in the middle row.
     RECT client;
