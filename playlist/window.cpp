@@ -5,6 +5,7 @@
 #include <wchar.h>
 
 #include "../app/fault_guard.h"
+#include "../media/radio_parse.h"
 #include "../ui/ui.h"
 #include "playlist.h"
 
@@ -18,24 +19,35 @@ int px(int v) { return ui_px(v, g_ui_scale); }
 
 HWND list_of(HWND dialog) { return GetDlgItem(dialog, IDC_PLAYLIST_LIST); }
 
+// What a row shows, into out (count characters): a station by the title its
+// list gave it, else by its whole address; a file by its name, the real one
+// of a file opened by its short name.
+void row_name(const char* path, WCHAR* out, size_t count) {
+    char title[PLIST_TITLE_SIZE];
+    WCHAR real[PLIST_PATH_SIZE * 2];
+    const char* shown = plist_name_part(path);
+    if (media_is_url(path)) {
+        shown = plist_title_of(path, title, sizeof title) && title[0] ? title : path;
+    } else if (app_shown_name(path, real, PLIST_PATH_SIZE * 2)) {
+        const WCHAR* slash = wcsrchr(real, '\\');
+        lstrcpynW(out, slash ? slash + 1 : real, static_cast<int>(count));
+        return;
+    }
+    if (!MultiByteToWideChar(CP_ACP, 0, shown, -1, out, static_cast<int>(count))) out[0] = 0;
+}
+
 void refresh_list(HWND dialog) {
     HWND list = list_of(dialog);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     SendMessageA(list, LB_RESETCONTENT, 0, 0);
     SendMessageA(list, LB_INITSTORAGE, plist_count(), plist_count() * 16);
-    // Each row holds the name it shows, the real one of a file opened by its
-    // short name: what a screen reader reads from the list is what is seen.
+    // Each row holds the name it shows: what a screen reader reads from the
+    // list is what is seen.
     char path[PLIST_PATH_SIZE];
     for (int i = 0; plist_get(path, sizeof path, i); i++) {
         WCHAR name[PLIST_PATH_SIZE * 2];
-        const WCHAR* shown = name;
-        if (app_shown_name(path, name, PLIST_PATH_SIZE * 2)) {
-            const WCHAR* slash = wcsrchr(name, '\\');
-            shown = slash ? slash + 1 : name;
-        } else if (!MultiByteToWideChar(CP_ACP, 0, plist_name_part(path), -1, name, PLIST_PATH_SIZE * 2)) {
-            name[0] = 0;
-        }
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown));
+        row_name(path, name, PLIST_PATH_SIZE * 2);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, FALSE);
@@ -75,14 +87,9 @@ BOOL on_draw_item(const DRAWITEMSTRUCT* item) {
         SetTextColor(dc, selected ? RGB(0, 0, 0) : RGB(64, 64, 128));
         RECT text = r;
         text.left += px(ICON_SIZE + 2 * ICON_INSET);
-        // A file opened by its short name shows the name its owner gave it.
-        WCHAR real[PLIST_PATH_SIZE * 2];
-        if (app_shown_name(path, real, PLIST_PATH_SIZE * 2)) {
-            const WCHAR* slash = wcsrchr(real, '\\');
-            DrawTextW(dc, slash ? slash + 1 : real, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-        } else {
-            DrawTextA(dc, plist_name_part(path), -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-        }
+        WCHAR name[PLIST_PATH_SIZE * 2];
+        row_name(path, name, PLIST_PATH_SIZE * 2);
+        DrawTextW(dc, name, -1, &text, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     }
     SelectObject(dc, old);
     DeleteObject(font);

@@ -5,6 +5,8 @@
 
 #include "../app/fault_guard.h"
 #include "../media/media.h"
+#include "../media/radio_parse.h"
+#include "../playlist/playlist.h"
 #include "access.h"
 #include "ui.h"
 
@@ -125,9 +127,10 @@ void invalidate(HWND player, const RECT& skin_rect) {
     InvalidateRect(player, &r, FALSE);
 }
 
+// A station has no length: its knob rests at the start.
 int seek_knob_offset() {
     int64_t d = media_get_duration();
-    if (d == 0) return 0;
+    if (d <= 0 || media_is_live()) return 0;
     int64_t x = media_get_position() * SEEK_TRAVEL / d;
     return static_cast<int>(x < 0 ? 0 : x > SEEK_TRAVEL ? SEEK_TRAVEL : x);
 }
@@ -151,36 +154,70 @@ void store_volume(HWND player, int level) {
     UpdateWindow(player);
 }
 
+// Text into out (count characters, one per byte at most). What a station
+// sends is taken as UTF-8 when it reads as such, as most stations send it;
+// the rest is the code page's.
+void widen(const char* text, bool from_station, WCHAR* out, size_t count) {
+    UINT page = from_station && plist_is_utf8_beyond_ascii(text) && plist_is_utf8(text) ? CP_UTF8 : CP_ACP;
+    if (!MultiByteToWideChar(page, 0, text, -1, out, static_cast<int>(count))) out[0] = 0;
+}
+
+// A station's two lines: its name (the list's for it, else its own while it
+// plays, else its address) and the song now playing, or the media type while
+// it names none. False when the engine's path is no station's.
+const size_t LINE_SIZE = APP_PATH_SIZE + 1;
+bool live_lines(WCHAR* station, WCHAR* song) {
+    char path[APP_PATH_SIZE], name[LINE_SIZE], title[LINE_SIZE], listed[PLIST_TITLE_SIZE];
+    media_get_path(path, sizeof path);
+    if (!media_is_url(path)) return false;
+    media_get_stream_info(name, sizeof name, title, sizeof title);
+    if (plist_title_of(path, listed, sizeof listed) && listed[0]) widen(listed, false, station, LINE_SIZE);
+    else if (name[0]) widen(name, true, station, LINE_SIZE);
+    else widen(path, false, station, LINE_SIZE);
+    if (title[0]) widen(title, true, song, LINE_SIZE);
+    else if (media_get_info(title, sizeof title, nullptr)) widen(title, false, song, LINE_SIZE);
+    else song[0] = 0;
+    return true;
+}
+
 // The file name in cyan on the text area's first line, the media type in
-// green on its bottom line.
+// green on its bottom line; for a station, its name and the song playing.
 void draw_texts(HDC dc) {
     HFONT font = ui_create_scaled_font("Arial", 11, 0, g_strip_scale);
     HGDIOBJ old = SelectObject(dc, font);
     SetBkMode(dc, TRANSPARENT);
-    char text[APP_PATH_SIZE + 1] = " ";
-    media_get_path(text + 1, sizeof text - 1);
-    // A file opened by its short name shows the name its owner gave it.
-    WCHAR real[APP_PATH_SIZE * 2] = L" ";
-    bool long_name = app_shown_name(text + 1, real + 1, APP_PATH_SIZE * 2 - 1);
-    char* slash = strrchr(text + 1, '\\');
-    char* name = text;
-    if (slash) {
-        *slash = ' ';
-        name = slash;
-    }
     RECT area = pixels_of(g_layout.text);
-    SetTextColor(dc, RGB(0, 255, 255));
-    if (long_name) {
-        WCHAR* real_slash = wcsrchr(real + 1, '\\');
-        if (real_slash) *real_slash = ' ';
-        DrawTextW(dc, real_slash ? real_slash : real, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+    WCHAR station[LINE_SIZE + 1] = L" ", song[LINE_SIZE + 1] = L" ";
+    char text[APP_PATH_SIZE + 1] = " ";
+    WCHAR real[APP_PATH_SIZE * 2] = L" ";
+    if (live_lines(station + 1, song + 1)) {
+        SetTextColor(dc, RGB(0, 255, 255));
+        DrawTextW(dc, station, -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        SetTextColor(dc, RGB(0, 255, 0));
+        DrawTextW(dc, song, -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_BOTTOM | DT_END_ELLIPSIS);
     } else {
-        DrawTextA(dc, name, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+        media_get_path(text + 1, sizeof text - 1);
+        // A file opened by its short name shows the name its owner gave it.
+        bool long_name = app_shown_name(text + 1, real + 1, APP_PATH_SIZE * 2 - 1);
+        char* slash = strrchr(text + 1, '\\');
+        char* name = text;
+        if (slash) {
+            *slash = ' ';
+            name = slash;
+        }
+        SetTextColor(dc, RGB(0, 255, 255));
+        if (long_name) {
+            WCHAR* real_slash = wcsrchr(real + 1, '\\');
+            if (real_slash) *real_slash = ' ';
+            DrawTextW(dc, real_slash ? real_slash : real, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+        } else {
+            DrawTextA(dc, name, -1, &area, DT_SINGLELINE | DT_NOPREFIX);
+        }
+        char type[80] = " ";
+        if (!media_get_info(type + 1, sizeof type - 1, nullptr)) type[0] = 0;
+        SetTextColor(dc, RGB(0, 255, 0));
+        DrawTextA(dc, type, -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_BOTTOM);
     }
-    char type[80] = " ";
-    if (!media_get_info(type + 1, sizeof type - 1, nullptr)) type[0] = 0;
-    SetTextColor(dc, RGB(0, 255, 0));
-    DrawTextA(dc, type, -1, &area, DT_SINGLELINE | DT_NOPREFIX | DT_BOTTOM);
     SelectObject(dc, old);
     DeleteObject(font);
 }
@@ -330,9 +367,19 @@ void draw_focus_mark(HWND player) {
     gfx_surface_unlock(back, 0);
 }
 
-// The text area as it is drawn, as one line: the file's name, then its type.
+// The text area as it is drawn, as one line: the file's name, then its
+// type; a station's name, then its song.
 void text_area_name(WCHAR* out, size_t count) {
     out[0] = 0;
+    WCHAR station[LINE_SIZE], song[LINE_SIZE];
+    if (live_lines(station, song)) {
+        lstrcpynW(out, station, static_cast<int>(count));
+        if (song[0] && wcslen(out) + 3 < count) {
+            wcscat(out, L", ");
+            wcsncat(out, song, count - wcslen(out) - 1);
+        }
+        return;
+    }
     char path[APP_PATH_SIZE];
     media_get_path(path, sizeof path);
     if (!path[0]) return;
@@ -602,7 +649,15 @@ bool ui_strip_child(int child, UiStripChild* out) {
         MultiByteToWideChar(CP_ACP, 0, c->tip, -1, out->name, 280);
     } else if (child == UI_STRIP_SEEK) {
         lstrcpynW(out->name, L"Seek bar", 280);
-        ui_position_text(media_get_position(), media_get_duration(), out->value, 64);
+        if (media_is_live()) {
+            // A station's time as the title clock shows it, after the program's name.
+            char clock[128];
+            ui_format_title(clock, sizeof clock, media_get_position(), APP_LIVE_LENGTH);
+            const char* time = strstr(clock, "| ");
+            MultiByteToWideChar(CP_ACP, 0, time ? time + 2 : clock, -1, out->value, 64);
+        } else {
+            ui_position_text(media_get_position(), media_get_duration(), out->value, 64);
+        }
     } else if (child == UI_STRIP_VOLUME) {
         lstrcpynW(out->name, L"Volume bar", 280);
         ui_percent_text(static_cast<int>((volume_level() * 100 + VOLUME_MAX / 2) / VOLUME_MAX), out->value, 64);

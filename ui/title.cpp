@@ -17,6 +17,7 @@ void ui_format_title(char* out, size_t size, int64_t position, int64_t duration)
     snprintf(out, size, "%s | ", APP_TITLE);
     append_clock(out, size, position);
     size_t n = strlen(out);
-    snprintf(out + n, size - n, " / ");
-    append_clock(out, size, duration);
+    // A live stream has no length (a negative one): "live" stands in its place.
+    snprintf(out + n, size - n, duration < 0 ? " / live" : " / ");
+    if (duration >= 0) append_clock(out, size, duration);
 }

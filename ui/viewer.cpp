@@ -10,6 +10,7 @@
 
 #include "../app/fault_guard.h"
 #include "../media/media.h"
+#include "../media/radio_parse.h"
 #include "../playlist/playlist.h"
 #include "access.h"
 #include "ui.h"
@@ -95,7 +96,8 @@ void play_chosen_entry(HWND viewer, int index) {
 void show_clock(HWND viewer) {
     char title[128] = UI_TITLE, shown[128] = "";
     int64_t position = media_get_position();
-    if (position != 0) ui_format_title(title, sizeof title, position, media_get_duration());
+    if (position != 0)
+        ui_format_title(title, sizeof title, position, media_is_live() ? APP_LIVE_LENGTH : media_get_duration());
     GetWindowTextA(viewer, shown, sizeof shown);
     bool changed = strcmp(title, shown) != 0;
     if (changed) SetWindowTextA(viewer, title);
@@ -359,7 +361,9 @@ void on_failure(HWND viewer, WPARAM code) {
     media_get_path(path, sizeof path);
     bool stuck = media_is_stuck() != 0;
     if (!stuck) g_told_restart = false;
-    bool ask = !media_open_refused() && remember_failure(path) && code == MEDIA_EVENT_OPEN_FAILED;
+    // A station given up after its reconnections fails as a file that will not open does.
+    bool opening_failed = code == MEDIA_EVENT_OPEN_FAILED || media_is_url(path);
+    bool ask = !media_open_refused() && remember_failure(path) && opening_failed;
     g_show_failure = true;
     repaint_all(viewer);
     if (stuck) {
@@ -429,6 +433,7 @@ void on_media_event(HWND viewer, WPARAM code, LPARAM serial) {
     case MEDIA_EVENT_END: follow_with_next(viewer, static_cast<uint32_t>(serial)); break;
     case MEDIA_EVENT_OPEN_FAILED:
     case MEDIA_EVENT_FAILED: on_failure(viewer, code); return;
+    case MEDIA_EVENT_STREAM_INFO: InvalidateRect(g_player_window, nullptr, FALSE); return;  // the strip's texts
     }
     if (code <= MEDIA_EVENT_STOPPED) repaint_all(viewer);
 }

@@ -12,6 +12,9 @@ TEST(TitleClock, HoursMinutesAndSecondsTruncated) {
     EXPECT_STREQ(title, "Tavlin Media Player 1.1 | 0:00:00 / 0:00:59");
     ui_format_title(title, sizeof title, 36000 * second + 61 * second, 100 * 3600 * second);
     EXPECT_STREQ(title, "Tavlin Media Player 1.1 | 10:01:01 / 100:00:00");
+    // A live stream runs without a length.
+    ui_format_title(title, sizeof title, 83 * second, APP_LIVE_LENGTH);
+    EXPECT_STREQ(title, "Tavlin Media Player 1.1 | 0:01:23 / live");
     // A buffer too short is cut, never overrun.
     char small[12];
     memset(small, 'x', sizeof small);
