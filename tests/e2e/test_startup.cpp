@@ -31,11 +31,14 @@ TEST(Startup, ShowsTheViewerWithTheLogoAndExitsOnlyWhenConfirmed) {
                 if ((at(px, py) & 0xF0F0F0) == 0xF0F0F0) return true;
         return false;
     };
-    // Wine may bring the painted window to the screen in parts: wait for the whole logo.
+    // Wine may bring the painted window to the screen in parts, and a paint
+    // for the window's size before its last may still show: wait for the
+    // whole logo where this size puts it.
     auto logo_drawn = [&] {
         int sw, sh;
         shot = e2e_capture_client(viewer, &sw, &sh);
-        return sw == w && sh == h && at(x - 2, h / 2) == 0 && at(x + 4, y + 4) != 0 && triangle_seen();
+        return sw == w && sh == h && at(x - 2, h / 2) == 0 && at(x + dw + 1, h / 2) == 0 && at(w / 2, y - 2) == 0 &&
+               at(w / 2, y + dh + 1) == 0 && at(x + 4, y + 4) != 0 && triangle_seen();
     };
     EXPECT_TRUE(e2e_wait_until(logo_drawn, 5000));
     e2e_save_bmp("idle-viewer.bmp", shot, w, h);
