@@ -565,7 +565,10 @@ void on_dpi_changed(HWND player, WPARAM dpi, const RECT* suggested) {
 // Shown anew above the full-screen video (after the popup menu, say), the
 // strip takes the focus once the window manager gives it: the pointer's
 // confinement set up meanwhile would keep clicks from it, so it goes.
-void on_activate() {
+void on_activate(HWND player, WPARAM state) {
+    // Another program's window in front: the focus mark goes with the
+    // focus, which the system does not always take away with a message.
+    if (LOWORD(state) == WA_INACTIVE) return set_focus(player, 0);
     if (ui_set_viewer_mode(g_viewer_window, VIEWER_MODE_QUERY)) ui_release_pointer();
 }
 
@@ -587,7 +590,7 @@ LRESULT CALLBACK player_body(HWND player, UINT message, WPARAM wparam, LPARAM lp
     switch (message) {
     case WM_CREATE: on_create(player); return 0;
     case WM_DESTROY: on_destroy(player); break;
-    case WM_ACTIVATE: if (LOWORD(wparam) != WA_INACTIVE) on_activate(); break;
+    case WM_ACTIVATE: on_activate(player, wparam); break;
     case WM_PAINT: on_paint(player); return 0;
     case WM_LBUTTONDOWN: on_button_down(player, point_of(lparam)); return 0;
     case WM_MOUSEMOVE: on_mouse_move(player, point_of(lparam), wparam); return 0;
