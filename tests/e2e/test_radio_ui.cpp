@@ -57,7 +57,7 @@ TEST(RadioUi, AStationShowsItsNameAndSongsRunsLiveIsLetGoOnStopAndItsFailureIsRe
                                                           "File2=" + host + "/drop\nNumberOfEntries=2\n");
     E2eProgram program;
     HWND viewer = start_player(&program, ::quoted(list));
-    HWND player = e2e_find_window(program.pid, "tavlin_player");
+    HWND player = viewer ? e2e_wait_window(program.pid, "tavlin_player", nullptr, 10000) : nullptr;  // made after the viewer
     ASSERT_TRUE(viewer && player);
 
     EXPECT_TRUE(e2e_wait_until([&] { return strip_text(player, TEXT_AREA, false) == L"Loopback Radio, First Song"; },
